@@ -1,0 +1,75 @@
+// The layout engine: merges the pads of every read's best hits into one
+// padded union contig, re-pads the reads into its columns, prints the text
+// pileup and answers window and column queries.
+//
+// Union columns are 0-based indexes into mUnionSource; contig coordinates are
+// 1-based numbers of contig bases; a read index is a hit's position in
+// mCM.mHits after filtering.
+#ifndef PILEOGRAPH_PILEOGRAPH_H
+#define PILEOGRAPH_PILEOGRAPH_H
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "CMParse.h"
+#include "Sequence.h"
+#include "SequenceQuality.h"
+
+// One pad of one read.
+struct padInfo {
+  int mPadLoc;   // 0-based contig position of the base the pad follows; -1: before the first
+  int mReadIdx;  // read index of the hit that holds the pad
+};
+
+bool cmpByPadLoc(padInfo a, padInfo b);
+bool cmpByReadIdx(padInfo a, padInfo b);
+
+class Pileograph {
+ public:
+  CMParse mCM;                       // best hits of the report
+  Sequence mSource;                  // the contig
+  SequenceVector mAlignedReads;      // read side of each kept hit
+  SequenceVector mMergedReads;       // each read re-padded into union columns
+  SequenceQualityVector mBaseLocs;   // per alignment column: contig coordinate of its base
+  std::vector<int> mOffsets;         // after merging: 1 + union column of the read's first character
+  std::vector<int> mAdjustedOffsets; // kept for the binding; the engine never uses it
+  Sequence mUnionSource;             // the union contig, named "UnionSource"
+
+  Pileograph() = default;
+  Pileograph(const Pileograph&) = delete;
+  Pileograph& operator=(const Pileograph&) = delete;
+
+  void ReadSource(const char* path);
+  void ReadSource(std::string path);
+  void ReadCM(const char* path);
+  void ReadCM(std::string path);
+  void MergeAlignments();
+
+  void ConstructSourceWithUnionOfReadPads();
+  void GetSortedPadLocs(CMParse& cm, std::vector<padInfo>& pads);
+  int GetMaxPadIdx(int& idx, std::vector<padInfo>& pads);
+  void InitWithQueries();
+  void MergeReadPads();
+
+  void WriteMerged();  // "usource.out" and "ureads.out"
+
+  // Blocks of `width` columns from `start`; `end` is the last column that may
+  // begin a block (negative: the last union column).
+  void PrintAlignment(const char* path, int start, int end, int width);
+  void PrintAlignment(std::ostream& os, int start, int end, int width);
+
+  int SIdx2RIdx(int sidx, int r);  // union column -> index into merged read r
+  int RIdx2SIdx(int ridx, int r);  // index into merged read r -> union column
+
+  // Window queries: the window is columns start..end-1.
+  int GetNumReadsInWindow(int start, int end);
+  const char* GetWindowReadName(int start, int end, int n);
+  std::string GetAlignedCharacters(int start, int end, int col);
+  int GetNumReads();
+  const char* GetReadName(int i);
+  int GetSourceSize();
+  char GetSourceBase(int i);
+};
+
+#endif

@@ -1,0 +1,1 @@
+#include "CLibraryAdditions.h"

@@ -1,0 +1,1 @@
+#include "PrintUtils.h"
