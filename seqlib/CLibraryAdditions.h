@@ -26,6 +26,11 @@ std::string ftostring(float value);                     // "%f"
 std::string ftoa(float value, std::string format);      // caller's format, one double
 int atoi(const std::string& text);                      // C library atoi of the characters
 
+// strtol of the characters [first, last) in base 10: leading white space, an
+// optional sign, then digits; saturates at the long range instead of
+// overflowing. atoi-style results are this value narrowed to int.
+long ParseCLong(const char* first, const char* last);
+
 // Formats into a buffer of `size` bytes and replaces `out` by the result.
 // The text is cut to size - 1 characters rather than overflowing.
 void sprintf(int size, std::string& out, const char* format, ...)
