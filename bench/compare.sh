@@ -8,7 +8,8 @@
 # Environment: CONTIG (1000000), READS (20000), LENGTH (700), SEED (1), REPS (5).
 # BUILD_DIR is a Release build (default: build-bench-rel beside this folder);
 # WORKDIR defaults to /tmp/pileograph-bench. Times are wall-clock seconds; the
-# comparison takes the best of REPS interleaved runs of each command.
+# comparison takes the best of REPS interleaved runs of each command, the
+# scaling runs the best of REPS runs of layout_bench per data set.
 set -euo pipefail
 
 repo=$(cd "$(dirname "$0")/.." && pwd)
@@ -79,12 +80,26 @@ min() { awk -v a="$1" -v b="$2" 'BEGIN { print (a == "" || b + 0 < a + 0) ? b : 
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "n/a" }'; }
 mb() { awk -v a="$1" 'BEGIN { printf "%.1f", a / 1e6 }'; }
 
+# best_layout DIR START: runs layout_bench $REPS times; prints the output of
+# the run with the smallest engine total.
+best_layout() {
+  local best='' best_out='' o t
+  for ((k = 0; k < REPS; k++)); do
+    o=$("$build/bench/layout_bench" "$1" "$2" 1)
+    t=$(awk '/^engine total/{print $3}' <<<"$o")
+    if [ -z "$best" ] || awk -v a="$t" -v b="$best" 'BEGIN { exit !(a + 0 < b + 0) }'; then
+      best=$t best_out=$o
+    fi
+  done
+  printf '%s\n' "$best_out"
+}
+
 if [ "$mode" = scaling ]; then
   echo "== layout time against read count (contig $CONTIG, reads of about $LENGTH) =="
   printf '%8s %10s %10s %10s %10s %12s %10s\n' reads report_MB parse_s union_s repad_s engine_s us/read
   for n in 5000 10000 20000 40000; do
     generate "$CONTIG" "$n" "$LENGTH" "$SEED"
-    out=$("$build/bench/layout_bench" "$data" $((CONTIG / 2)) 1)
+    out=$(best_layout "$data" $((CONTIG / 2)))
     parse=$(awk '/^parse /{print $2}' <<<"$out")
     union=$(awk '/^union contig /{print $3}' <<<"$out")
     repad=$(awk '/^re-pad/{s += $(NF-3)} END {printf "%.3f", s}' <<<"$out")
@@ -97,7 +112,7 @@ if [ "$mode" = scaling ]; then
   printf '%9s %10s %10s %10s %10s %12s\n' contig report_MB parse_s union_s repad_s engine_s
   for c in 500000 1000000 2000000 4000000; do
     generate "$c" 10000 "$LENGTH" "$SEED"
-    out=$("$build/bench/layout_bench" "$data" $((c / 2)) 1)
+    out=$(best_layout "$data" $((c / 2)))
     parse=$(awk '/^parse /{print $2}' <<<"$out")
     union=$(awk '/^union contig /{print $3}' <<<"$out")
     repad=$(awk '/^re-pad/{s += $(NF-3)} END {printf "%.3f", s}' <<<"$out")
