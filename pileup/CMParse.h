@@ -2,6 +2,7 @@
 #ifndef PILEOGRAPH_CMPARSE_H
 #define PILEOGRAPH_CMPARSE_H
 
+#include <cstddef>
 #include <istream>
 #include <string>
 #include <vector>
@@ -45,6 +46,8 @@ class CMParse {
   bool MatchLine(std::string line);
   // Swaps mSourceStart and mSourceEnd of every reverse hit.
   void NormalizeToAlignment();
+  // The same for the hits from index `first` on (those a later Parse added).
+  void NormalizeToAlignment(size_t first);
   // Keeps, per read name, every hit with that read's highest score.
   void RemoveAllButBestMatches();
 };
