@@ -1,1 +1,446 @@
 #include "Pileograph.h"
+
+#include <algorithm>
+#include <climits>
+#include <fstream>
+#include <iostream>
+#include <utility>
+
+#include "FASTAFile.h"
+#include "PrintUtils.h"
+
+namespace {
+
+inline bool IsPadChar(char c) { return c == '-' || c == '*'; }
+
+inline int ClampToInt(long long v) {
+  if (v < INT_MIN) return INT_MIN;
+  if (v > INT_MAX) return INT_MAX;
+  return static_cast<int>(v);
+}
+
+bool PadLess(const padInfo& a, const padInfo& b) {
+  if (a.mPadLoc != b.mPadLoc) return a.mPadLoc < b.mPadLoc;
+  return a.mReadIdx < b.mReadIdx;
+}
+
+// Pads of every hit as the layout places them: a contig-side column holding
+// '-' or '*', or lying past the end of a contig side shorter than its read
+// side, is a pad after the last contig base before it. This is the same rule
+// by which InitWithQueries gives each column its contig coordinate, so every
+// read's pad columns find union columns.
+void CollectLayoutPads(const CMParse& cm, std::vector<padInfo>& pads) {
+  for (size_t i = 0; i < cm.mHits.size(); ++i) {
+    const CMHit& hit = cm.mHits[i];
+    const std::vector<char>& src = hit.mSourceAligned.mSeq;
+    const size_t columns = hit.mQueryAligned.mSeq.size();
+    long long bases = 0;
+    for (size_t j = 0; j < columns; ++j) {
+      if (j < src.size() && !IsPadChar(src[j])) {
+        ++bases;
+      } else {
+        pads.push_back({ClampToInt(hit.mSourceStart + bases - 1), ClampToInt(static_cast<long long>(i))});
+      }
+    }
+  }
+  std::sort(pads.begin(), pads.end(), PadLess);
+}
+
+// The union contig's coordinate maps, read from its built caches and
+// extrapolated outside them the way Sequence extrapolates, in 64 bits.
+class UnionMaps {
+ public:
+  explicit UnionMaps(Sequence& u) : mP2D(u.mPadded2Depadded), mD2P(u.mDepadded2Padded) {
+    if (!u.mSeq.empty()) {
+      u.ComputePadded2Depadded();
+      u.ComputeDepadded2Padded();
+    }
+    mLength = static_cast<long long>(u.mSeq.size());
+  }
+
+  long long Length() const { return mLength; }
+
+  // Union column -> contig coordinate of its base (or of the base before a pad).
+  long long Depadded(long long pos) const {
+    if (pos < 0 || mP2D.empty()) return pos + 1;
+    const long long n = static_cast<long long>(mP2D.size());
+    if (pos < n) return mP2D[static_cast<size_t>(pos)];
+    return mP2D.back() + (pos - (n - 1));
+  }
+
+  // Contig coordinate -> union column. Coordinates past the last base count
+  // on from the union's last column (not from the last base, so that trailing
+  // pad columns stay with that base), matching Depadded() there.
+  long long Padded(long long k) const {
+    if (k < 1 || mD2P.empty()) return k - 1;
+    const long long bases = static_cast<long long>(mD2P.size()) - 1;
+    if (k <= bases) return mD2P[static_cast<size_t>(k)];
+    return (mLength - 1) + (k - bases);
+  }
+
+ private:
+  const std::vector<int>& mP2D;
+  const std::vector<int>& mD2P;
+  long long mLength = 0;
+};
+
+void WriteRepeated(std::ostream& os, char c, long long count) {
+  char chunk[256];
+  std::fill(chunk, chunk + sizeof chunk, c);
+  while (count > 0) {
+    const long long n = std::min<long long>(count, static_cast<long long>(sizeof chunk));
+    os.write(chunk, static_cast<std::streamsize>(n));
+    count -= n;
+  }
+}
+
+void WriteLineStart(std::ostream& os, const std::string& name, int number) {
+  PrintSpacePaddedString(os, 20, name);
+  PrintSpacePaddedNum(os, 10, number);
+  os.write("  ", 2);
+}
+
+// Characters [first, first + width) of `seq`, '.' outside it; when
+// `endMark` is set, the column just past the end shows '%'.
+void WriteWindow(std::ostream& os, const std::vector<char>& seq, long long first, long long width,
+                 bool endMark) {
+  const long long len = static_cast<long long>(seq.size());
+  const long long last = first + width;  // excluded
+  long long k = first;
+  if (k < 0) {
+    const long long n = std::min(last, 0LL) - k;
+    WriteRepeated(os, '.', n);
+    k += n;
+  }
+  if (k < last && k < len) {
+    const long long n = std::min(last, len) - k;
+    os.write(seq.data() + k, static_cast<std::streamsize>(n));
+    k += n;
+  }
+  if (k < last && k == len && endMark) {
+    os.put('%');
+    ++k;
+  }
+  WriteRepeated(os, '.', last - k);
+}
+
+const char kNotFound[] = "NOT FOUND";
+
+}  // namespace
+
+bool cmpByPadLoc(padInfo a, padInfo b) { return a.mPadLoc < b.mPadLoc; }
+
+bool cmpByReadIdx(padInfo a, padInfo b) { return a.mReadIdx < b.mReadIdx; }
+
+// ---------------------------------------------------------------------------
+// Loading and merging
+
+void Pileograph::ReadSource(const char* path) { ReadSource(std::string(path != nullptr ? path : "")); }
+
+void Pileograph::ReadSource(std::string path) {
+  FASTAFile fasta;
+  fasta.Read(path, mSource);
+}
+
+void Pileograph::ReadCM(const char* path) { ReadCM(std::string(path != nullptr ? path : "")); }
+
+void Pileograph::ReadCM(std::string path) {
+  const size_t first = mCM.mHits.size();
+  mCM.Parse(path);
+  mCM.NormalizeToAlignment(first);
+  mCM.RemoveAllButBestMatches();
+}
+
+void Pileograph::MergeAlignments() {
+  // Start from nothing so that a repeated merge gives the same result.
+  mUnionSource.mSeq.clear();
+  mUnionSource.mPadded2Depadded.clear();
+  mUnionSource.mDepadded2Padded.clear();
+  mAlignedReads.mSeqs.clear();
+  mMergedReads.mSeqs.clear();
+  mBaseLocs.mQuals.clear();
+  mOffsets.clear();
+
+  std::cout << "ConstructSource..." << std::flush;
+  ConstructSourceWithUnionOfReadPads();
+  FASTAFile fasta;
+  fasta.Write(std::string("usrctest.fa"), mUnionSource);
+  std::cout << "Init With Queries ..." << std::flush;
+  InitWithQueries();
+  std::cout << "MergePads..." << std::flush;
+  MergeReadPads();
+}
+
+void Pileograph::GetSortedPadLocs(CMParse& cm, std::vector<padInfo>& pads) {
+  for (size_t i = 0; i < cm.mHits.size(); ++i) {
+    const CMHit& hit = cm.mHits[i];
+    const std::vector<char>& src = hit.mSourceAligned.mSeq;
+    long long k = 0;
+    for (size_t j = 0; j < src.size(); ++j) {
+      if (src[j] != '-') continue;
+      pads.push_back({ClampToInt(hit.mSourceStart + static_cast<long long>(j) - k - 1),
+                      ClampToInt(static_cast<long long>(i))});
+      ++k;
+    }
+  }
+  // Ordered by location, then read index; equal entries are identical.
+  std::sort(pads.begin(), pads.end(), PadLess);
+}
+
+int Pileograph::GetMaxPadIdx(int& idx, std::vector<padInfo>& pads) {
+  const long long n = static_cast<long long>(pads.size());
+  if (idx < 0 || idx >= n) return 0;
+  const int loc = pads[idx].mPadLoc;
+  int best = 0;
+  while (idx < n && pads[idx].mPadLoc == loc) {
+    const int read = pads[idx].mReadIdx;
+    int count = 0;
+    while (idx < n && pads[idx].mPadLoc == loc && pads[idx].mReadIdx == read) {
+      ++count;
+      ++idx;
+    }
+    best = std::max(best, count);
+  }
+  return best;
+}
+
+void Pileograph::ConstructSourceWithUnionOfReadPads() {
+  std::vector<padInfo> pads;
+  CollectLayoutPads(mCM, pads);
+  mUnionSource.mName = "UnionSource";
+
+  // One run per location: its first entry and the largest count of one read there.
+  struct Run {
+    int loc;
+    int first;
+    int count;
+  };
+  std::vector<Run> runs;
+  const std::vector<char>& src = mSource.mSeq;
+  const long long srcLen = static_cast<long long>(src.size());
+  long long total = srcLen;
+  for (int p = 0; p < static_cast<int>(pads.size());) {
+    const Run run{pads[p].mPadLoc, p, 0};
+    runs.push_back(run);
+    runs.back().count = GetMaxPadIdx(p, pads);
+    if (run.loc >= 0 && run.loc < srcLen) total += runs.back().count;
+  }
+
+  std::vector<char>& out = mUnionSource.mSeq;
+  out.reserve(out.size() + static_cast<size_t>(total));
+  size_t next = 0;
+  for (long long i = 0; i < srcLen; ++i) {
+    // A location before the current position has no column: report it once, skip it.
+    for (; next < runs.size() && runs[next].loc < i; ++next) {
+      std::cerr << "??? i = " << i << " padIdx=" << runs[next].first
+                << " padLocs[padIdx]=" << runs[next].loc << std::endl;
+    }
+    out.push_back(src[static_cast<size_t>(i)]);
+    if (next < runs.size() && runs[next].loc == i) {
+      out.insert(out.end(), static_cast<size_t>(runs[next].count), '-');
+      ++next;
+    }
+  }
+}
+
+void Pileograph::InitWithQueries() {
+  const size_t hits = mCM.mHits.size();
+  mBaseLocs.mQuals.resize(hits);
+  mAlignedReads.mSeqs.reserve(mAlignedReads.mSeqs.size() + hits);
+  mOffsets.reserve(mOffsets.size() + hits);
+  for (size_t i = 0; i < hits; ++i) {
+    const CMHit& hit = mCM.mHits[i];
+    Sequence read;
+    read.mSeq = hit.mQueryAligned.mSeq;
+    read.mName = hit.mQueryAligned.mName;
+    read.mDescription = hit.mQueryAligned.mDescription;
+    mAlignedReads.mSeqs.push_back(std::move(read));
+    mOffsets.push_back(ClampToInt(static_cast<long long>(hit.mSourceStart) + 1));
+
+    // Contig coordinate per column; a pad column (or a column past the end of
+    // a shorter contig side) keeps the coordinate of the base before it.
+    const std::vector<char>& src = hit.mSourceAligned.mSeq;
+    const size_t columns = hit.mQueryAligned.mSeq.size();
+    std::vector<int>& locs = mBaseLocs.mQuals[i].mQual;
+    locs.reserve(locs.size() + columns);
+    long long cur = hit.mSourceStart;
+    for (size_t j = 0; j < columns; ++j) {
+      if (j < src.size() && !IsPadChar(src[j])) ++cur;
+      locs.push_back(ClampToInt(cur));
+    }
+  }
+}
+
+void Pileograph::MergeReadPads() {
+  UnionMaps maps(mUnionSource);
+  const long long unionLen = maps.Length();
+  const size_t reads = std::min(mAlignedReads.mSeqs.size(), mOffsets.size());
+  mMergedReads.mSeqs.reserve(mMergedReads.mSeqs.size() + reads);
+  std::vector<char> buf;
+  const std::vector<int> noLocs;
+
+  for (size_t r = 0; r < reads; ++r) {
+    const Sequence& aligned = mAlignedReads.mSeqs[r];
+    const std::vector<char>& chars = aligned.mSeq;
+    const std::vector<int>& locs = r < mBaseLocs.mQuals.size() ? mBaseLocs.mQuals[r].mQual : noLocs;
+    const size_t len = chars.size();
+    const long long firstBase = mOffsets[r];
+
+    // Columns ahead of the first contig base (pad columns on the contig side)
+    // belong after the base before it: they go into the union's pad columns
+    // there, or, before the contig's first base, into columns ahead of it.
+    size_t lead = 0;
+    if (len > 0 && !locs.empty() && locs[0] == firstBase - 1) {
+      while (lead < len && lead < locs.size() && locs[lead] == locs[0]) ++lead;
+    }
+    long long ps = maps.Padded(firstBase);
+    if (lead > 0) {
+      ps = std::min(maps.Padded(firstBase - 1) + 1, ps - static_cast<long long>(lead));
+    }
+
+    buf.clear();
+    buf.reserve(len);
+    long long pos = ps;
+    long long d = maps.Depadded(pos);
+    for (size_t j = 0; j < len; ++j) {
+      if (j >= lead) {
+        const long long b = j < locs.size() ? locs[j] : d;
+        // Union pad columns that this read lacks; never past the union's ends.
+        while (b > d && pos >= 0 && pos < unionLen) {
+          buf.push_back('-');
+          ++pos;
+          d = maps.Depadded(pos);
+        }
+      }
+      buf.push_back(chars[j]);
+      ++pos;
+      d = maps.Depadded(pos);
+    }
+
+    Sequence merged;
+    merged.mSeq.assign(buf.begin(), buf.end());
+    merged.mName = aligned.mName;
+    merged.mDescription = aligned.mDescription;
+    mMergedReads.mSeqs.push_back(std::move(merged));
+    mOffsets[r] = ClampToInt(ps + 1);
+  }
+}
+
+void Pileograph::WriteMerged() {
+  FASTAFile fasta;
+  fasta.Write(std::string("usource.out"), mUnionSource);
+  fasta.Write(std::string("ureads.out"), mMergedReads);
+}
+
+// ---------------------------------------------------------------------------
+// Printing
+
+void Pileograph::PrintAlignment(const char* path, int start, int end, int width) {
+  if (path == nullptr) return;
+  std::ofstream os(path);
+  if (!os.is_open()) return;
+  PrintAlignment(os, start, end, width);
+}
+
+void Pileograph::PrintAlignment(std::ostream& os, int start, int end, int width) {
+  if (width < 1) return;
+  const long long length = static_cast<long long>(mUnionSource.mSeq.size());
+  const long long last = end < 0 ? length - 1 : end;
+  const size_t reads = std::min(mMergedReads.mSeqs.size(), mOffsets.size());
+  long long pos = start;
+  for (;;) {
+    WriteLineStart(os, mUnionSource.mName, ClampToInt(pos));
+    WriteWindow(os, mUnionSource.mSeq, pos, width, true);
+    os.put('\n');
+    os.flush();
+    for (size_t r = 0; r < reads; ++r) {
+      const long long first = pos - mOffsets[r] + 1;
+      if (first < 0) continue;
+      const Sequence& read = mMergedReads.mSeqs[r];
+      WriteLineStart(os, read.mName, ClampToInt(first));
+      WriteWindow(os, read.mSeq, first, width, false);
+      os.put('\n');
+      os.flush();
+    }
+    os.put('\n');
+    os.flush();
+    pos += width;
+    if (pos < 0 || pos >= length || pos > last) break;
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Coordinates and queries
+
+int Pileograph::SIdx2RIdx(int sidx, int r) {
+  if (r < 0 || static_cast<size_t>(r) >= mOffsets.size()) return -1;
+  return ClampToInt(static_cast<long long>(sidx) - mOffsets[r] + 1);
+}
+
+int Pileograph::RIdx2SIdx(int ridx, int r) {
+  if (r < 0 || static_cast<size_t>(r) >= mOffsets.size()) return -1;
+  return ClampToInt(static_cast<long long>(ridx) + mOffsets[r] - 1);
+}
+
+namespace {
+
+// True when merged read `seq`, whose first character lies in union column
+// `first`, occupies a column of [start, end).
+inline bool InWindow(const Sequence& seq, long long first, int start, int end) {
+  const long long len = static_cast<long long>(seq.mSeq.size());
+  return len > 0 && std::max<long long>(start, first) < std::min<long long>(end, first + len);
+}
+
+}  // namespace
+
+int Pileograph::GetNumReadsInWindow(int start, int end) {
+  const size_t reads = std::min(mMergedReads.mSeqs.size(), mOffsets.size());
+  int count = 0;
+  for (size_t r = 0; r < reads; ++r) {
+    if (InWindow(mMergedReads.mSeqs[r], mOffsets[r] - 1LL, start, end)) ++count;
+  }
+  return count;
+}
+
+const char* Pileograph::GetWindowReadName(int start, int end, int n) {
+  if (n < 0) return kNotFound;
+  const size_t reads = std::min(mMergedReads.mSeqs.size(), mOffsets.size());
+  int count = 0;
+  for (size_t r = 0; r < reads; ++r) {
+    const Sequence& read = mMergedReads.mSeqs[r];
+    if (!InWindow(read, mOffsets[r] - 1LL, start, end)) continue;
+    if (count == n) return read.mName.c_str();
+    ++count;
+  }
+  return kNotFound;
+}
+
+std::string Pileograph::GetAlignedCharacters(int start, int end, int col) {
+  std::string out;
+  const size_t reads = std::min(mMergedReads.mSeqs.size(), mOffsets.size());
+  for (size_t r = 0; r < reads; ++r) {
+    const Sequence& read = mMergedReads.mSeqs[r];
+    const long long first = mOffsets[r] - 1LL;
+    if (!InWindow(read, first, start, end)) continue;
+    const long long x = col - first;
+    out.push_back(x >= 0 && x < static_cast<long long>(read.mSeq.size()) ? read.mSeq[x] : ' ');
+  }
+  return out;
+}
+
+int Pileograph::GetNumReads() { return ClampToInt(static_cast<long long>(mMergedReads.mSeqs.size())); }
+
+const char* Pileograph::GetReadName(int i) {
+  if (i < 0 || static_cast<size_t>(i) >= mMergedReads.mSeqs.size()) return kNotFound;
+  return mMergedReads.mSeqs[i].mName.c_str();
+}
+
+int Pileograph::GetSourceSize() {
+  const size_t n = !mUnionSource.mSeq.empty() ? mUnionSource.mSeq.size() : mSource.mSeq.size();
+  return ClampToInt(static_cast<long long>(n));
+}
+
+char Pileograph::GetSourceBase(int i) {
+  if (i < 0 || static_cast<size_t>(i) >= mUnionSource.mSeq.size()) return '\0';
+  return mUnionSource.mSeq[i];
+}

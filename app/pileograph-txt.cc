@@ -1,0 +1,117 @@
+// pileograph-txt: lays the reads of a cross_match report out over a contig
+// and writes the text pileup.
+//
+//   pileograph-txt contig-file report-file pileup-file [start end]
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <string>
+
+#include "FASTAFile.h"
+#include "Pileograph.h"
+
+namespace {
+
+const char kProgram[] = "pileograph-txt";
+
+void Fail(const char* file, const std::string& reason) {
+  std::cerr << kProgram << ": " << file << ": " << reason << std::endl;
+}
+
+std::string SystemReason(int err, const char* fallback) {
+  return err != 0 ? std::string(std::strerror(err)) : std::string(fallback);
+}
+
+// Errno of opening `path` for reading, 0 when it opens (a directory does not).
+int OpenError(const char* path) {
+  errno = 0;
+  std::FILE* f = std::fopen(path, "r");
+  if (f == nullptr) return errno != 0 ? errno : EIO;
+  struct stat st;
+  const bool dir = fstat(fileno(f), &st) == 0 && S_ISDIR(st.st_mode);
+  std::fclose(f);
+  return dir ? EISDIR : 0;
+}
+
+// Removes a pileup file that could not be written whole; only regular files.
+void RemovePartial(const char* path) {
+  struct stat st;
+  if (stat(path, &st) == 0 && S_ISREG(st.st_mode)) std::remove(path);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 4) {
+    std::cerr << "usage: " << kProgram << " contig-file report-file pileup-file [start end]"
+              << std::endl;
+    return 2;
+  }
+  const char* contigPath = argv[1];
+  const char* reportPath = argv[2];
+  const char* pileupPath = argv[3];
+
+  Pileograph pg;
+
+  std::cout << "Read contig.." << std::flush;
+  const int contigErr = OpenError(contigPath);
+  // What ReadSource does, keeping the reader's answer whether a record was read.
+  const bool haveContig = contigErr == 0 && FASTAFile().Read(std::string(contigPath), pg.mSource);
+  std::cout << "done." << std::endl;
+  if (contigErr != 0) {
+    Fail(contigPath, std::strerror(contigErr));
+    return 1;
+  }
+  if (!haveContig) {
+    Fail(contigPath, "no FASTA record");
+    return 1;
+  }
+
+  std::cout << "Parse CM.." << std::flush;
+  const int reportErr = OpenError(reportPath);
+  if (reportErr == 0) pg.ReadCM(reportPath);
+  std::cout << "done." << std::endl;
+  if (reportErr != 0) {
+    Fail(reportPath, std::strerror(reportErr));
+    return 1;
+  }
+
+  std::cout << "Merging alignments..." << std::flush;
+  pg.MergeAlignments();
+  std::cout << "done." << std::endl;
+
+  int start = 0;
+  int end = pg.GetSourceSize();
+  if (argc == 6) {
+    start = std::atoi(argv[4]);
+    end = std::atoi(argv[5]);
+  }
+
+  errno = 0;
+  std::ofstream out(pileupPath, std::ios::out | std::ios::trunc);
+  if (!out.is_open()) {
+    Fail(pileupPath, SystemReason(errno, "cannot be created"));
+    return 1;
+  }
+  errno = 0;
+  pg.PrintAlignment(out, start, end, 100);
+  int writeErr = out.good() ? 0 : (errno != 0 ? errno : EIO);
+  if (writeErr == 0) {
+    errno = 0;
+    out.close();
+    if (out.fail()) writeErr = errno != 0 ? errno : EIO;
+  }
+  if (writeErr != 0) {
+    if (out.is_open()) out.close();
+    RemovePartial(pileupPath);
+    Fail(pileupPath, std::strerror(writeErr));
+    return 1;
+  }
+  return 0;
+}
