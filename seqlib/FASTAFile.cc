@@ -11,24 +11,106 @@
 
 namespace {
 
-constexpr size_t kListStep = 300;  // records added to a list at a time
+constexpr size_t kListStep = 300;          // records added to a list at a time
+constexpr size_t kPendingLimit = 1 << 24;  // sequence bytes held back before storing
 
 inline bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n'; }
 
-// Reads the next line of `in` into `line`, reusing its storage. The line
-// ends at its first NUL; a '\r' that ends it is dropped. False when nothing
-// could be read: end of input, or a failed stream.
-bool ReadLine(std::istream& in, std::string& line) {
-  std::getline(in, line);
-  if (in.fail()) return false;
-  size_t n = line.size();
-  if (n > 0 && line[n - 1] == '\r') --n;
-  if (const void* nul = std::memchr(line.data(), '\0', n)) {
-    n = static_cast<const char*>(nul) - line.data();
+// Splits a stream into lines, reading it in large blocks that are reused.
+// The stream is left as reading it line by line with getline would leave it:
+// at its end with eofbit, and failbit too unless the last line had no '\n'.
+class LineReader {
+ public:
+  explicit LineReader(std::istream& in) : mIn(in), mBlock(kBlock + 1) {
+    const std::istream::sentry ready(in, true);
+    mOk = static_cast<bool>(ready);
   }
-  line.resize(n);
-  return true;
-}
+
+  // The next line, without its '\n': it ends at its first NUL, a '\r' that
+  // ends it is dropped, and a NUL follows it. It stays valid until the next
+  // call. False when no line is left or the stream failed.
+  bool Next(char*& line, size_t& length) {
+    while (mOk) {
+      char* begin = mBlock.data() + mPos;
+      const size_t avail = mEnd - mPos;
+      if (auto* nl = static_cast<char*>(std::memchr(begin + mScanned, '\n', avail - mScanned))) {
+        length = static_cast<size_t>(nl - begin);
+        mPos += length + 1;
+        mScanned = 0;
+        line = begin;
+        Finish(line, length);
+        return true;
+      }
+      mScanned = avail;
+      if (mAtEnd) {
+        mOk = false;
+        if (avail == 0) {
+          mIn.setstate(std::ios::eofbit | std::ios::failbit);
+          return false;
+        }
+        mIn.setstate(std::ios::eofbit);  // a last line without '\n'
+        length = avail;
+        mPos = mEnd;
+        line = begin;
+        Finish(line, length);
+        return true;
+      }
+      Refill();
+    }
+    return false;
+  }
+
+ private:
+  static constexpr size_t kBlock = 1 << 16;
+
+  // Moves the unfinished line to the front and reads more after it; the
+  // block doubles when that line fills it. One byte stays free for a NUL.
+  void Refill() {
+    const size_t avail = mEnd - mPos;
+    if (mPos > 0) {
+      std::memmove(mBlock.data(), mBlock.data() + mPos, avail);
+      mPos = 0;
+      mEnd = avail;
+    }
+    if (mEnd + 1 >= mBlock.size()) mBlock.resize(mBlock.size() * 2);
+    std::streamsize got = 0;
+    try {
+      got = mIn.rdbuf()->sgetn(mBlock.data() + mEnd,
+                               static_cast<std::streamsize>(mBlock.size() - 1 - mEnd));
+    } catch (...) {
+      mIn.setstate(std::ios::badbit);
+      mOk = false;
+      return;
+    }
+    if (got <= 0) {
+      mAtEnd = true;
+      return;
+    }
+    if (!mNulSeen && std::memchr(mBlock.data() + mEnd, '\0', static_cast<size_t>(got))) {
+      mNulSeen = true;
+    }
+    mEnd += static_cast<size_t>(got);
+  }
+
+  void Finish(char* line, size_t& length) {
+    if (length > 0 && line[length - 1] == '\r') --length;
+    if (mNulSeen) {
+      if (const void* nul = std::memchr(line, '\0', length)) {
+        length = static_cast<size_t>(static_cast<const char*>(nul) - line);
+      }
+    }
+    line[length] = '\0';
+  }
+
+  std::istream& mIn;
+  std::vector<char> mBlock;
+  size_t mPos = 0;      // start of the unread text
+  size_t mEnd = 0;      // end of the text read into the block
+  size_t mScanned = 0;  // characters after mPos known to hold no '\n'
+  bool mOk = false;
+  bool mAtEnd = false;
+  bool mNulSeen = false;
+};
 
 // Header rule on the text after '>': skip leading blanks, the name runs to
 // the next blank, the description is everything after that one blank.
@@ -45,55 +127,92 @@ void SplitHeader(const char* text, size_t n, std::string& name, std::string& des
   }
 }
 
-// Gives back most of the room reserved ahead for a record that came out
-// much shorter than its reservation.
+// Gives back room that a vector grown piece by piece holds beyond its size.
 template <typename T>
 void FitToSize(std::vector<T>& v) {
   const size_t spare = v.capacity() - v.size();
   if (spare > 64 && spare > v.size() / 8) v.shrink_to_fit();
 }
 
-void Reserve(std::vector<char>& v, int n) {
-  if (n > 0) v.reserve(static_cast<size_t>(n));
-}
-
-void Reserve(std::vector<int>& v, int n) {
-  if (n > 0) v.reserve(static_cast<size_t>(n));
-}
-
 // Shared loop of Read and Append: record k is the current one (-1: none).
-bool ReadRecords(std::istream& in, std::vector<Sequence>& list, long k, int reserve) {
-  std::string line;
-  while (ReadLine(in, line)) {
-    const size_t n = line.size();
+// A record's sequence lines gather in a reused buffer and go to its mSeq in
+// one piece, so mSeq is allocated once at its exact size; very long records
+// are stored in pieces of kPendingLimit.
+bool ReadRecords(std::istream& in, std::vector<Sequence>& list, long k) {
+  LineReader lines(in);
+  std::vector<char> pending;
+  auto store = [&]() {
+    if (k >= 0 && !pending.empty()) {
+      std::vector<char>& seq = list[k].mSeq;
+      seq.insert(seq.end(), pending.begin(), pending.end());
+    }
+    pending.clear();
+  };
+  char* line = nullptr;
+  size_t n = 0;
+  while (lines.Next(line, n)) {
     if (n > 0 && line[0] == '>') {
-      if (k >= 0) FitToSize(list[k].mSeq);
+      if (k >= 0) {
+        store();
+        FitToSize(list[k].mSeq);
+      }
       ++k;
       if (static_cast<size_t>(k) == list.size()) list.resize(list.size() + kListStep);
       Sequence& rec = list[k];
-      SplitHeader(line.data() + 1, n - 1, rec.mName, rec.mDescription);
-      Reserve(rec.mSeq, reserve);
+      SplitHeader(line + 1, n - 1, rec.mName, rec.mDescription);
     } else if (k >= 0) {
-      size_t len = n;
-      if (len > 0 && (line[len - 1] == ' ' || line[len - 1] == '\t')) --len;
-      std::vector<char>& seq = list[k].mSeq;
-      seq.insert(seq.end(), line.data(), line.data() + len);
+      if (n > 0 && (line[n - 1] == ' ' || line[n - 1] == '\t')) --n;
+      pending.insert(pending.end(), line, line + n);
+      if (pending.size() >= kPendingLimit) store();
     }
     if (in.eof()) break;
   }
-  if (k >= 0) FitToSize(list[k].mSeq);
+  if (k >= 0) {
+    store();
+    FitToSize(list[k].mSeq);
+  }
   list.resize(static_cast<size_t>(k + 1));
   return !list.empty();
 }
 
-void WriteRecord(std::ostream& os, const Sequence& rec, int perLine) {
+// Writes through a local block so that the stream sees a few large writes.
+class BlockWriter {
+ public:
+  explicit BlockWriter(std::ostream& os) : mOs(os) { mBlock.reserve(kBlock + 256); }
+  ~BlockWriter() { Drain(); }
+  void Put(char c) { mBlock.push_back(c); }
+  void Put(const char* p, size_t n) {
+    if (mBlock.size() + n > kBlock) Drain();
+    if (n >= kBlock) {
+      mOs.write(p, static_cast<std::streamsize>(n));
+    } else {
+      mBlock.append(p, n);
+    }
+  }
+  void Put(const std::string& s) { Put(s.data(), s.size()); }
+  void Drain() {
+    if (!mBlock.empty()) mOs.write(mBlock.data(), static_cast<std::streamsize>(mBlock.size()));
+    mBlock.clear();
+  }
+
+ private:
+  static constexpr size_t kBlock = 1 << 16;
+  std::ostream& mOs;
+  std::string mBlock;
+};
+
+void WriteRecord(BlockWriter& out, const Sequence& rec, int perLine) {
   const size_t width = perLine > 0 ? static_cast<size_t>(perLine) : 1;
-  os << '>' << rec.mName << ' ' << rec.mDescription << '\n';
+  out.Put('>');
+  out.Put(rec.mName);
+  out.Put(' ');
+  out.Put(rec.mDescription);
+  out.Put('\n');
   const char* data = rec.mSeq.data();
   const size_t n = rec.mSeq.size();
   for (size_t i = 0; i < n; i += width) {
-    os.write(data + i, static_cast<std::streamsize>(std::min(width, n - i)));
-    os.put('\n');
+    out.Put(data + i, std::min(width, n - i));
+    out.Put('\n');
   }
 }
 
@@ -112,25 +231,30 @@ void WriteQualRecord(std::ostream& os, const SequenceQuality& rec, int perLine) 
   if (n % width != 0) os << std::endl;
 }
 
+bool IsBlankLine(const char* line, size_t n) {
+  return std::all_of(line, line + n, IsBlank);
+}
+
 // Shared loop of the two ReadQual list readers; `blankWarns` picks the
 // stream form's treatment of empty and blank lines.
 bool ReadQualRecords(std::istream& in, std::vector<SequenceQuality>& list, int reserve,
                      bool blankWarns) {
-  std::string line;
+  LineReader lines(in);
   long k = -1;
-  while (ReadLine(in, line)) {
-    const size_t n = line.size();
+  char* line = nullptr;
+  size_t n = 0;
+  while (lines.Next(line, n)) {
     if (n > 0 && line[0] == '>') {
       if (k >= 0) FitToSize(list[k].mQual);
       ++k;
       if (static_cast<size_t>(k) == list.size()) list.resize(list.size() + kListStep);
       SequenceQuality& rec = list[k];
-      SplitHeader(line.data() + 1, n - 1, rec.mName, rec.mDescription);
-      Reserve(rec.mQual, reserve);
-    } else if (blankWarns && ContainsOnlyWS(line)) {
+      SplitHeader(line + 1, n - 1, rec.mName, rec.mDescription);
+      if (reserve > 0) rec.mQual.reserve(static_cast<size_t>(reserve));
+    } else if (blankWarns && IsBlankLine(line, n)) {
       std::cout << "Hey why is there white space here?" << std::endl;
     } else if (k >= 0) {
-      GetIntsFromLine(&line[0], list[k].mQual);
+      GetIntsFromLine(line, list[k].mQual);
     }
     if (in.eof()) break;
   }
@@ -146,12 +270,12 @@ FASTAFile::FASTAFile() : mReserveLength(5000), mBasesPerLine(50), mQualsPerLine(
 bool FASTAFile::Read(std::istream& in, SequenceVector& list) {
   list.mSeqs.clear();
   list.mSeqs.resize(kListStep);
-  return ReadRecords(in, list.mSeqs, -1, mReserveLength);
+  return ReadRecords(in, list.mSeqs, -1);
 }
 
 bool FASTAFile::Append(std::istream& in, SequenceVector& list) {
   const long last = static_cast<long>(list.mSeqs.size()) - 1;
-  return ReadRecords(in, list.mSeqs, last, mReserveLength);
+  return ReadRecords(in, list.mSeqs, last);
 }
 
 bool FASTAFile::Read(std::istream& in, Sequence& seq) {
@@ -246,10 +370,14 @@ bool FASTAFile::GetNextRead(std::istream& in, char* buf, int bufsize, Sequence& 
 }
 
 void FASTAFile::Write(std::ostream& os, const SequenceVector& list) {
-  for (const Sequence& rec : list.mSeqs) WriteRecord(os, rec, mBasesPerLine);
+  BlockWriter out(os);
+  for (const Sequence& rec : list.mSeqs) WriteRecord(out, rec, mBasesPerLine);
 }
 
-void FASTAFile::Write(std::ostream& os, const Sequence& seq) { WriteRecord(os, seq, mBasesPerLine); }
+void FASTAFile::Write(std::ostream& os, const Sequence& seq) {
+  BlockWriter out(os);
+  WriteRecord(out, seq, mBasesPerLine);
+}
 
 void FASTAFile::Write(std::string name, const SequenceVector& list) {
   std::ofstream os(name);

@@ -139,6 +139,26 @@ TEST(FASTAFile, ListReaderLines) {
     EXPECT_EQ(Dump(list).substr(n + 4), "b||AC\n");
   }
 
+  // A record beyond the reader's holding buffer is stored in pieces.
+  {
+    const std::string big = Pattern(17 << 20, 1);
+    std::string text = ">big\n";
+    for (size_t i = 0; i < big.size(); i += 60) text += big.substr(i, 60) + "\n";
+    SequenceVector list = ReadText(text + ">b\nAC\n");
+    ASSERT_EQ(list.mSeqs.size(), 2u);
+    EXPECT_TRUE(std::string(list.mSeqs[0].mSeq.begin(), list.mSeqs[0].mSeq.end()) == big);
+  }
+
+  // The stream is left as line-by-line reading leaves it.
+  for (const char* text : {">a\nAC\n", ">a\nAC", ""}) {
+    FASTAFile f;
+    SequenceVector list;
+    std::istringstream in(text);
+    f.Read(in, list);
+    EXPECT_TRUE(in.eof()) << text;
+    EXPECT_EQ(in.fail(), std::string(text) != ">a\nAC") << text;
+  }
+
   // 301 records cross the first growth step and keep file order.
   std::string text, expected;
   for (int i = 0; i < 301; ++i) {
