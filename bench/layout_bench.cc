@@ -47,22 +47,31 @@ double FileMB(const std::string& path) {
 class Stages {
  public:
   explicit Stages(double reportMB) : mReportMB(reportMB) {
-    std::printf("%-28s %9s %10s %11s %11s\n", "stage", "seconds", "MB/s", "RSS MB", "peak MB");
+    std::printf("%-28s %8s %9s %7s %7s %8s %8s %8s\n", "stage", "seconds", "MB/s", "user", "sys",
+                "faults", "RSS MB", "peak MB");
   }
-  void Start() { mT0 = std::chrono::steady_clock::now(); }
+  void Start() {
+    getrusage(RUSAGE_SELF, &mRu0);
+    mT0 = std::chrono::steady_clock::now();
+  }
   // Ends the stage; throughput is measured against `mb` megabytes of input.
   void Stop(const char* name, double mb) {
     double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - mT0).count();
+    struct rusage ru;
+    getrusage(RUSAGE_SELF, &ru);
     mTotal += s;
-    std::printf("%-28s %9.3f %10.1f %11.1f %11.1f\n", name, s, s > 0 ? mb / s : 0.0, CurrentRssMB(),
-                PeakRssMB());
+    std::printf("%-28s %8.3f %9.1f %7.3f %7.3f %8ld %8.1f %8.1f\n", name, s, s > 0 ? mb / s : 0.0,
+                Seconds(ru.ru_utime) - Seconds(mRu0.ru_utime), Seconds(ru.ru_stime) - Seconds(mRu0.ru_stime),
+                ru.ru_minflt - mRu0.ru_minflt, CurrentRssMB(), PeakRssMB());
     std::fflush(stdout);
   }
   double Total() const { return mTotal; }
   double ReportMB() const { return mReportMB; }
 
  private:
+  static double Seconds(const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; }
   std::chrono::steady_clock::time_point mT0;
+  struct rusage mRu0 {};
   double mTotal = 0;
   double mReportMB;
 };
