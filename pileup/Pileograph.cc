@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <utility>
@@ -11,7 +12,27 @@
 
 namespace {
 
-inline bool IsPadChar(char c) { return c == '-' || c == '*'; }
+// Calls f(j) for every column j of text[0, n) that holds a pad ('-' or '*'),
+// in order; the text is scanned with memchr, since pads are rare.
+template <class F>
+void ForEachPad(const char* text, size_t n, F f) {
+  const char* end = text + n;
+  auto find = [end](const char* from, char c) {
+    const void* hit = from < end ? std::memchr(from, c, static_cast<size_t>(end - from)) : nullptr;
+    return hit != nullptr ? static_cast<const char*>(hit) : end;
+  };
+  const char* dash = find(text, '-');
+  const char* star = find(text, '*');
+  while (dash != end || star != end) {
+    if (dash < star) {
+      f(static_cast<size_t>(dash - text));
+      dash = find(dash + 1, '-');
+    } else {
+      f(static_cast<size_t>(star - text));
+      star = find(star + 1, '*');
+    }
+  }
+}
 
 inline int ClampToInt(long long v) {
   if (v < INT_MIN) return INT_MIN;
@@ -34,20 +55,25 @@ void CollectLayoutPads(const CMParse& cm, std::vector<padInfo>& pads) {
     const CMHit& hit = cm.mHits[i];
     const std::vector<char>& src = hit.mSourceAligned.mSeq;
     const size_t columns = hit.mQueryAligned.mSeq.size();
-    long long bases = 0;
-    for (size_t j = 0; j < columns; ++j) {
-      if (j < src.size() && !IsPadChar(src[j])) {
-        ++bases;
-      } else {
-        pads.push_back({ClampToInt(hit.mSourceStart + bases - 1), ClampToInt(static_cast<long long>(i))});
-      }
+    const size_t inSource = std::min(columns, src.size());
+    const int read = ClampToInt(static_cast<long long>(i));
+    const long long before = static_cast<long long>(hit.mSourceStart) - 1;
+    size_t padCount = 0;
+    ForEachPad(src.data(), inSource, [&](size_t j) {
+      pads.push_back({ClampToInt(before + static_cast<long long>(j - padCount)), read});
+      ++padCount;
+    });
+    for (size_t j = inSource; j < columns; ++j) {
+      pads.push_back({ClampToInt(before + static_cast<long long>(j - padCount)), read});
+      ++padCount;
     }
   }
   std::sort(pads.begin(), pads.end(), PadLess);
 }
 
-// The union contig's coordinate maps, read from its built caches and
-// extrapolated outside them the way Sequence extrapolates, in 64 bits.
+// The union contig's coordinate maps, rebuilt from its characters and read
+// from the caches; outside them they extrapolate in 64 bits, one coordinate
+// per column on either side of the union contig.
 class UnionMaps {
  public:
   explicit UnionMaps(Sequence& u) : mP2D(u.mPadded2Depadded), mD2P(u.mDepadded2Padded) {
@@ -62,10 +88,9 @@ class UnionMaps {
 
   // Union column -> contig coordinate of its base (or of the base before a pad).
   long long Depadded(long long pos) const {
-    if (pos < 0 || mP2D.empty()) return pos + 1;
-    const long long n = static_cast<long long>(mP2D.size());
-    if (pos < n) return mP2D[static_cast<size_t>(pos)];
-    return mP2D.back() + (pos - (n - 1));
+    if (pos >= 0 && pos < mLength) return mP2D[static_cast<size_t>(pos)];
+    if (pos < 0 || mLength == 0) return pos + 1;
+    return mP2D[static_cast<size_t>(mLength - 1)] + (pos - (mLength - 1));
   }
 
   // Contig coordinate -> union column. Coordinates past the last base count
@@ -228,19 +253,21 @@ void Pileograph::ConstructSourceWithUnionOfReadPads() {
 
   std::vector<char>& out = mUnionSource.mSeq;
   out.reserve(out.size() + static_cast<size_t>(total));
-  size_t next = 0;
-  for (long long i = 0; i < srcLen; ++i) {
-    // A location before the current position has no column: report it once, skip it.
-    for (; next < runs.size() && runs[next].loc < i; ++next) {
-      std::cerr << "??? i = " << i << " padIdx=" << runs[next].first
-                << " padLocs[padIdx]=" << runs[next].loc << std::endl;
+  long long next = 0;  // next contig position to append
+  for (const Run& run : runs) {
+    if (next >= srcLen || run.loc >= srcLen) break;
+    if (run.loc < next) {
+      // Before the position being placed (only ahead of the first base): no
+      // column for it; reported once, then skipped.
+      std::cerr << "??? i = " << next << " padIdx=" << run.first << " padLocs[padIdx]=" << run.loc
+                << std::endl;
+      continue;
     }
-    out.push_back(src[static_cast<size_t>(i)]);
-    if (next < runs.size() && runs[next].loc == i) {
-      out.insert(out.end(), static_cast<size_t>(runs[next].count), '-');
-      ++next;
-    }
+    out.insert(out.end(), src.begin() + next, src.begin() + run.loc + 1);
+    out.insert(out.end(), static_cast<size_t>(run.count), '-');
+    next = run.loc + 1;
   }
+  if (next < srcLen) out.insert(out.end(), src.begin() + next, src.end());
 }
 
 void Pileograph::InitWithQueries() {
@@ -261,13 +288,30 @@ void Pileograph::InitWithQueries() {
     // a shorter contig side) keeps the coordinate of the base before it.
     const std::vector<char>& src = hit.mSourceAligned.mSeq;
     const size_t columns = hit.mQueryAligned.mSeq.size();
+    const size_t inSource = std::min(columns, src.size());
     std::vector<int>& locs = mBaseLocs.mQuals[i].mQual;
-    locs.reserve(locs.size() + columns);
+    const size_t old = locs.size();
+    locs.resize(old + columns);
+    int* out = locs.data() + old;
+    // Runs of base columns count up from the coordinate before them; a pad
+    // column repeats it.
     long long cur = hit.mSourceStart;
-    for (size_t j = 0; j < columns; ++j) {
-      if (j < src.size() && !IsPadChar(src[j])) ++cur;
-      locs.push_back(ClampToInt(cur));
-    }
+    size_t j = 0;
+    auto bases = [&](size_t until) {
+      if (cur >= INT_MIN && cur + static_cast<long long>(until - j) <= INT_MAX) {
+        int value = static_cast<int>(cur);
+        for (; j < until; ++j) out[j] = ++value;
+        cur = value;
+      } else {
+        for (; j < until; ++j) out[j] = ClampToInt(++cur);
+      }
+    };
+    ForEachPad(src.data(), inSource, [&](size_t pad) {
+      bases(pad);
+      out[j++] = ClampToInt(cur);
+    });
+    bases(inSource);
+    std::fill(out + inSource, out + columns, ClampToInt(cur));
   }
 }
 
@@ -298,27 +342,55 @@ void Pileograph::MergeReadPads() {
       ps = std::min(maps.Padded(firstBase - 1) + 1, ps - static_cast<long long>(lead));
     }
 
-    buf.clear();
-    buf.reserve(len);
-    long long pos = ps;
-    long long d = maps.Depadded(pos);
-    for (size_t j = 0; j < len; ++j) {
-      if (j >= lead) {
-        const long long b = j < locs.size() ? locs[j] : d;
-        // Union pad columns that this read lacks; never past the union's ends.
-        while (b > d && pos >= 0 && pos < unionLen) {
-          buf.push_back('-');
-          ++pos;
-          d = maps.Depadded(pos);
-        }
+    // The merged read is built in `buf` (grown as needed, never shrunk);
+    // `out` characters are in use, and room for the columns left is kept.
+    if (buf.size() < len) buf.resize(len);
+    char* o = buf.data();
+    std::copy(chars.begin(), chars.begin() + static_cast<long>(lead), o);
+    size_t out = lead;
+    long long pos = ps + static_cast<long long>(lead);
+    const size_t located = std::max(lead, std::min(len, locs.size()));
+    const int* loc = locs.data();
+    const char* ch = chars.data();
+    const int* p2d = mUnionSource.mPadded2Depadded.data();
+    size_t j = lead;
+    while (j < located) {
+      // Lockstep: each column's coordinate is that of the next union column.
+      size_t run = 0;
+      if (pos >= 0 && pos < unionLen) {
+        const size_t most = std::min(located - j, static_cast<size_t>(unionLen - pos));
+        const int* u = p2d + pos;
+        const int* l = loc + j;
+        while (run < most && l[run] == u[run]) ++run;
+        std::memcpy(o + out, ch + j, run);
+        out += run;
+        j += run;
+        pos += static_cast<long long>(run);
+        if (j == located) break;
       }
-      buf.push_back(chars[j]);
+      // One column off the lockstep: insert the union pad columns that this
+      // read lacks (never past the union's ends), then the character.
+      const long long b = loc[j];
+      long long d = maps.Depadded(pos);
+      while (b > d && pos >= 0 && pos < unionLen) {
+        if (out + (len - j) + 1 > buf.size()) {
+          buf.resize(2 * buf.size() + 1);
+          o = buf.data();
+        }
+        o[out++] = '-';
+        d = maps.Depadded(++pos);
+      }
+      o[out++] = ch[j++];
       ++pos;
-      d = maps.Depadded(pos);
+    }
+    // Columns without a coordinate follow on as they stand.
+    if (located < len) {
+      std::memcpy(o + out, ch + located, len - located);
+      out += len - located;
     }
 
     Sequence merged;
-    merged.mSeq.assign(buf.begin(), buf.end());
+    merged.mSeq.assign(buf.begin(), buf.begin() + static_cast<long>(out));
     merged.mName = aligned.mName;
     merged.mDescription = aligned.mDescription;
     mMergedReads.mSeqs.push_back(std::move(merged));
