@@ -53,7 +53,7 @@ void Load(Pileograph& pg, const std::string& contig, const std::vector<CMHit>& h
 }
 
 // Contig ACGTACGTACG with three hits; the union contig is ACG--TACGTA-CG.
-void WorkedExample(Pileograph& pg) {
+void ThreeReads(Pileograph& pg) {
   Load(pg, "ACGTACGTACG",
         {Hit("r0", 1, "CG-TACG", "CGATACG"), Hit("r1", 2, "G--TACGT", "GCCTACGT"),
          Hit("r2", 5, "CGTA-CG", "CGTAACG")});
@@ -96,20 +96,8 @@ std::string L(const std::string& name, int number, const std::string& chars) {
 
 }  // namespace
 
-TEST(PileographTest, FreshObject) {
+TEST(PileographTest, QueriesOnAFreshObject) {
   Pileograph pg;
-  EXPECT_TRUE(pg.mCM.mHits.empty());
-  EXPECT_EQ(pg.mCM.mTag, "ZUQ");
-  EXPECT_EQ(pg.mCM.mOptionB, 14);
-  EXPECT_TRUE(pg.mSource.mSeq.empty());
-  EXPECT_TRUE(pg.mAlignedReads.mSeqs.empty());
-  EXPECT_TRUE(pg.mMergedReads.mSeqs.empty());
-  EXPECT_TRUE(pg.mBaseLocs.mQuals.empty());
-  EXPECT_TRUE(pg.mOffsets.empty());
-  EXPECT_TRUE(pg.mAdjustedOffsets.empty());
-  EXPECT_TRUE(pg.mUnionSource.mSeq.empty());
-  EXPECT_TRUE(pg.mUnionSource.mName.empty());
-
   EXPECT_EQ(pg.GetNumReads(), 0);
   EXPECT_EQ(pg.GetSourceSize(), 0);
   EXPECT_EQ(pg.GetNumReadsInWindow(0, 10), 0);
@@ -119,9 +107,9 @@ TEST(PileographTest, FreshObject) {
   EXPECT_EQ(Print(pg, 0, -1, 5), L("", 0, "%....") + "\n");
 }
 
-TEST(PileographTest, UnionContigWorkedExample) {
+TEST(PileographTest, UnionContigOfThreeReads) {
   Pileograph pg;
-  WorkedExample(pg);
+  ThreeReads(pg);
 
   std::vector<padInfo> pads;
   pg.GetSortedPadLocs(pg.mCM, pads);
@@ -147,11 +135,6 @@ TEST(PileographTest, UnionContigWorkedExample) {
 
 TEST(PileographTest, PadListHelpers) {
   Pileograph pg;
-  EXPECT_TRUE(cmpByPadLoc({1, 9}, {2, 0}));
-  EXPECT_FALSE(cmpByPadLoc({2, 0}, {2, 1}));
-  EXPECT_TRUE(cmpByReadIdx({9, 1}, {0, 2}));
-  EXPECT_FALSE(cmpByReadIdx({0, 2}, {9, 2}));
-
   // Runs of one read are counted as they stand, even unsorted.
   std::vector<padInfo> unsorted = {{5, 0}, {5, 1}, {5, 0}};
   int idx = 0;
@@ -212,9 +195,9 @@ TEST(PileographTest, UnionContigCases) {
   }
 }
 
-TEST(PileographTest, RePaddingWorkedExample) {
+TEST(PileographTest, RePaddingOfThreeReads) {
   Pileograph pg;
-  WorkedExample(pg);
+  ThreeReads(pg);
   pg.ConstructSourceWithUnionOfReadPads();
   pg.InitWithQueries();
 
@@ -339,7 +322,7 @@ TEST(PileographTest, RePaddingStaysBoundedOnBadMembers) {
   EXPECT_EQ(MergedTexts(far), (std::vector<std::string>{"AGC", "AGC"}));
 }
 
-TEST(PileographTest, PrintAlignmentWorkedExample) {
+TEST(PileographTest, PrintAlignmentTwoBlocks) {
   Pileograph pg;
   PrintExample(pg);
   EXPECT_EQ(Print(pg, 0, -1, 5),
@@ -569,7 +552,7 @@ TEST_F(PileographFiles, MergeWithoutHitsAndMissingFiles) {
   // A side file that cannot be written: the writer's message, then the merge goes on.
   std::remove("usrctest.fa");
   std::filesystem::create_directory("usrctest.fa");
-  WorkedExample(pg);
+  ThreeReads(pg);
   CaptureStdout();
   pg.MergeAlignments();
   EXPECT_EQ(GetCapturedStdout(),
