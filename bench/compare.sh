@@ -94,15 +94,21 @@ best_layout() {
   printf '%s\n' "$best_out"
 }
 
+# stage_secs REGEX: total seconds of the layout_bench stage lines matching
+# REGEX (the seconds are the first figure after the 28-character name).
+stage_secs() {
+  awk -v re="$1" '$0 ~ re { split(substr($0, 30), f, " "); s += f[1] } END { printf "%.3f", s }'
+}
+
 if [ "$mode" = scaling ]; then
   echo "== layout time against read count (contig $CONTIG, reads of about $LENGTH) =="
   printf '%8s %10s %10s %10s %10s %12s %10s\n' reads report_MB parse_s union_s repad_s engine_s us/read
   for n in 5000 10000 20000 40000; do
     generate "$CONTIG" "$n" "$LENGTH" "$SEED"
     out=$(best_layout "$data" $((CONTIG / 2)))
-    parse=$(awk '/^parse /{print $2}' <<<"$out")
-    union=$(awk '/^union contig /{print $3}' <<<"$out")
-    repad=$(awk '/^re-pad/{s += $(NF-3)} END {printf "%.3f", s}' <<<"$out")
+    parse=$(stage_secs '^parse ' <<<"$out")
+    union=$(stage_secs '^union contig ' <<<"$out")
+    repad=$(stage_secs '^re-pad' <<<"$out")
     total=$(awk '/^engine total/{print $3}' <<<"$out")
     printf '%8d %10s %10s %10s %10s %12s %10s\n' "$n" "$(mb "$(stat -c %s "$data/report.cm")")" \
       "$parse" "$union" "$repad" "$total" "$(awk -v t="$total" -v n="$n" 'BEGIN{printf "%.1f", t * 1e6 / n}')"
@@ -113,12 +119,27 @@ if [ "$mode" = scaling ]; then
   for c in 500000 1000000 2000000 4000000; do
     generate "$c" 10000 "$LENGTH" "$SEED"
     out=$(best_layout "$data" $((c / 2)))
-    parse=$(awk '/^parse /{print $2}' <<<"$out")
-    union=$(awk '/^union contig /{print $3}' <<<"$out")
-    repad=$(awk '/^re-pad/{s += $(NF-3)} END {printf "%.3f", s}' <<<"$out")
+    parse=$(stage_secs '^parse ' <<<"$out")
+    union=$(stage_secs '^union contig ' <<<"$out")
+    repad=$(stage_secs '^re-pad' <<<"$out")
     total=$(awk '/^engine total/{print $3}' <<<"$out")
     printf '%9d %10s %10s %10s %10s %12s\n' "$c" "$(mb "$(stat -c %s "$data/report.cm")")" \
       "$parse" "$union" "$repad" "$total"
+  done
+  echo
+  echo "== read count at one spot: contig 20000, coverage 175x to 1400x =="
+  printf '%8s %10s %10s %10s %10s %12s %10s\n' reads report_MB parse_s union_s repad_s engine_s union_cols
+  for n in 5000 10000 20000 40000; do
+    data="$work/deep-c20000-r$n-l$LENGTH-s$SEED"
+    if [ ! -s "$data/report.cm" ]; then
+      "$build/bench/gen_cm" "$data" --contig 20000 --reads "$n" --length "$LENGTH" --seed "$SEED" \
+        --repeats 0 >/dev/null
+    fi
+    out=$(best_layout "$data" 10000)
+    printf '%8d %10s %10s %10s %10s %12s %10s\n' "$n" "$(mb "$(stat -c %s "$data/report.cm")")" \
+      "$(stage_secs '^parse ' <<<"$out")" "$(stage_secs '^union contig ' <<<"$out")" \
+      "$(stage_secs '^re-pad' <<<"$out")" "$(awk '/^engine total/{print $3}' <<<"$out")" \
+      "$(sed -n 's/.*union contig \([0-9]*\) columns.*/\1/p' <<<"$out")"
   done
   exit 0
 fi
