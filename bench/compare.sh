@@ -171,21 +171,21 @@ else
 fi
 
 cat report.cm >/dev/null  # page cache
-best_lp='' best_ours='' best_sam='' peak_ours=0 peak_sam=0
+best_lp='' best_ours='' best_sam='' peak_ours=0 peak_sam=0 all_lp='' all_ours='' all_sam=''
 printf '%4s %12s %12s %10s %12s %10s\n' run linepass_s ours_s ours_MB samtools_s sam_MB
 for ((i = 1; i <= REPS; i++)); do
   measure linepass.out "$build/bench/linepass" report.cm
-  lp=$secs
+  lp=$secs all_lp="$all_lp $secs"
   best_lp=$(min "$best_lp" "$lp")
   measure ours.log "$build/app/pileograph-txt" contig.fa report.cm out.txt 500000 500000
-  ours=$secs ours_kb=$rss_kb
+  ours=$secs ours_kb=$rss_kb all_ours="$all_ours $secs"
   best_ours=$(min "$best_ours" "$ours")
   [ "$ours_kb" -gt "$peak_ours" ] && peak_ours=$ours_kb
   sam=- sam_mb=-
   if [ $have_samtools = 1 ]; then
     rm -f aln.sorted.bam aln.sorted.bam.bai contig.fa.fai
     measure tview.txt sh samtools-route.sh
-    sam=$secs
+    sam=$secs all_sam="$all_sam $secs"
     sam_mb=$(mb $((rss_kb * 1024)))
     best_sam=$(min "$best_sam" "$sam")
     [ "$rss_kb" -gt "$peak_sam" ] && peak_sam=$rss_kb
@@ -200,6 +200,10 @@ fi
 
 echo
 echo "best of $REPS: line pass $best_lp s, pileograph-txt $best_ours s${best_sam:+, samtools route $best_sam s}"
+median() { tr ' ' '\n' <<<"$1" | grep . | sort -n | awk '{ v[NR] = $1 } END { if (NR) print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+med_lp=$(median "$all_lp") med_ours=$(median "$all_ours") med_sam=$(median "$all_sam")
+echo "median of $REPS: line pass $med_lp s, pileograph-txt $med_ours s${med_sam:+, samtools route $med_sam s}" \
+  "(ours / line pass $(ratio "$med_ours" "$med_lp")${med_sam:+, samtools / ours $(ratio "$med_sam" "$med_ours")})"
 echo "pileograph-txt peak RSS $(mb $((peak_ours * 1024))) MB${best_sam:+; samtools route peak RSS $(mb $((peak_sam * 1024))) MB}"
 r1=$(ratio "$best_ours" "$best_lp")
 r3=$(ratio $((peak_ours * 1024)) "$report_bytes")
