@@ -1,5 +1,6 @@
 #include "CMParse.h"
 
+#include <cstring>
 #include <fstream>
 #include <utility>
 
@@ -9,7 +10,22 @@
 
 namespace {
 
-inline bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n'; }
+struct BlankTable {
+  bool mIsBlank[256] = {};
+  BlankTable() { mIsBlank[' '] = mIsBlank['\t'] = mIsBlank['\n'] = true; }
+};
+const BlankTable kBlanks;
+
+inline bool IsBlank(char c) { return kBlanks.mIsBlank[static_cast<unsigned char>(c)]; }
+
+// Reads past one line whose text is not needed, with the same effect on the
+// stream as GetLine.
+inline void SkipLine(std::istream& in) { in.getline(readbuf, kReadBufSize); }
+
+inline bool ContainsTransitions(const std::string& line) {
+  static const char kWord[] = "Transitions";
+  return memmem(line.data(), line.size(), kWord, sizeof kWord - 1) != nullptr;
+}
 
 // Bounds [begin, end) of the next blank-delimited token at or after `cursor`,
 // with the cursor moved as GetNextWSDelimitedString moves it. Returns false
@@ -89,14 +105,14 @@ void CMParse::Parse(std::istream& in) {
       hit.mSourceAligned.mSeq.clear();
       ParseStatsFromLine(line, hit);
       const int queryTokens = hit.mIsReverse ? 2 : 1;
+      SkipLine(in);
       GetLine(in, line);
-      GetLine(in, line);
-      while (line.find("Transitions") == std::string::npos && !in.eof() && !in.fail()) {
+      while (!ContainsTransitions(line) && !in.eof() && !in.fail()) {
         AppendBlockText(line, queryTokens, hit.mQueryAligned);
-        GetLine(in, line);
+        SkipLine(in);
         GetLine(in, line);
         AppendBlockText(line, 1, hit.mSourceAligned);
-        GetLine(in, line);
+        SkipLine(in);
         GetLine(in, line);
       }
       mHits.push_back(hit);  // the copy holds its texts without spare capacity

@@ -40,10 +40,12 @@ inline int ClampToInt(long long v) {
   return static_cast<int>(v);
 }
 
-bool PadLess(const padInfo& a, const padInfo& b) {
-  if (a.mPadLoc != b.mPadLoc) return a.mPadLoc < b.mPadLoc;
-  return a.mReadIdx < b.mReadIdx;
-}
+struct PadLess {
+  bool operator()(const padInfo& a, const padInfo& b) const {
+    if (a.mPadLoc != b.mPadLoc) return a.mPadLoc < b.mPadLoc;
+    return a.mReadIdx < b.mReadIdx;
+  }
+};
 
 // Pads of every hit as the layout places them: a contig-side column holding
 // '-' or '*', or lying past the end of a contig side shorter than its read
@@ -68,7 +70,7 @@ void CollectLayoutPads(const CMParse& cm, std::vector<padInfo>& pads) {
       ++padCount;
     }
   }
-  std::sort(pads.begin(), pads.end(), PadLess);
+  std::sort(pads.begin(), pads.end(), PadLess());
 }
 
 // The union contig's coordinate maps, rebuilt from its characters and read
@@ -209,7 +211,7 @@ void Pileograph::GetSortedPadLocs(CMParse& cm, std::vector<padInfo>& pads) {
     }
   }
   // Ordered by location, then read index; equal entries are identical.
-  std::sort(pads.begin(), pads.end(), PadLess);
+  std::sort(pads.begin(), pads.end(), PadLess());
 }
 
 int Pileograph::GetMaxPadIdx(int& idx, std::vector<padInfo>& pads) {
