@@ -12,7 +12,9 @@ namespace {
 
 struct BlankTable {
   bool mIsBlank[256] = {};
-  BlankTable() { mIsBlank[' '] = mIsBlank['\t'] = mIsBlank['\n'] = true; }
+  BlankTable() {
+    for (unsigned char c : {' ', '\t', '\n'}) mIsBlank[c] = true;
+  }
 };
 const BlankTable kBlanks;
 
