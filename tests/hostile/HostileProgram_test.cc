@@ -1,0 +1,330 @@
+// pileograph-txt on hostile input files: every run ends in time with the exit
+// status and messages the program defines, its peak memory stays within a
+// small multiple of what it reads and writes, and the pileup has its layout.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "HostileSupport.h"
+
+namespace {
+
+using hostile::ChildResult;
+using hostile::ScratchDir;
+
+const std::string kData = TEST_DATA_DIR;
+const std::string kConsole =
+    "Read contig..done.\n"
+    "Parse CM..done.\n"
+    "Merging alignments...ConstructSource...Init With Queries ...MergePads...done.\n";
+
+std::string Data(const std::string& name) { return hostile::ReadFile(kData + "/" + name); }
+
+// Peak memory allowed for a run that reads `in` bytes and writes `out`.
+long long MemoryBoundKb(long long in, long long out) {
+  const long long base = 64LL << 10;
+  const long long bound = base + 6 * (in + out) / 1024;
+  return hostile::kSanitized ? 2 * bound + (384LL << 10) : bound;
+}
+
+double TimeLimit(double seconds) { return hostile::kSanitized ? 6 * seconds : seconds; }
+
+// Runs the program in `dir` on contig.fa and report.cm there, writing
+// pileup.txt, with `extra` arguments after the three files.
+ChildResult RunProgram(const ScratchDir& dir, const std::vector<std::string>& extra = {},
+                       double seconds = 20) {
+  std::vector<std::string> args = {PILEOGRAPH_TXT, "contig.fa", "report.cm", "pileup.txt"};
+  args.insert(args.end(), extra.begin(), extra.end());
+  return hostile::RunChild(args, dir.Path(), TimeLimit(seconds));
+}
+
+// No crash, no time-out, the expected status, memory within bounds.
+void ExpectSound(const ScratchDir& dir, const ChildResult& r, int status, const std::string& what) {
+  SCOPED_TRACE(what);
+  EXPECT_FALSE(r.mTimedOut) << "took over " << r.mSeconds << " s";
+  ASSERT_TRUE(r.mExited) << "killed by signal " << r.mSignal << "\n" << r.mStderr;
+  EXPECT_EQ(r.mStatus, status) << r.mStderr;
+  const long long in = hostile::FileSize(dir / "contig.fa") + hostile::FileSize(dir / "report.cm");
+  const long long out = hostile::FileSize(dir / "pileup.txt");
+  EXPECT_LE(r.mPeakRssKb, MemoryBoundKb(in, out))
+      << "input " << in << " B, pileup " << out << " B";
+  if (std::getenv("HOSTILE_VERBOSE") != nullptr) {
+    std::printf("%-32s %6.2f s  peak %7ld kB  bound %7lld kB  in %9lld B  out %9lld B\n", what.c_str(),
+                r.mSeconds, r.mPeakRssKb, MemoryBoundKb(in, out), in, out);
+  }
+}
+
+// One source or read line of a pileup block.
+std::string PileupLine(const std::string& name, const std::string& number, const std::string& chars) {
+  std::string line = name;
+  if (line.size() < 20) line.append(20 - line.size(), ' ');
+  if (number.size() < 10) line.append(10 - number.size(), ' ');
+  return line + number + "  " + chars + "\n";
+}
+
+std::string Dots(size_t n) { return std::string(n, '.'); }
+
+std::string WithCRLF(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '\n') out += '\r';
+    out += c;
+  }
+  return out;
+}
+
+// Small hand-made files whose whole pileup is known.
+TEST(HostileProgram, SmallFilesGiveTheirExactLayout) {
+  struct Case {
+    const char* mContig;
+    const char* mReport;
+    std::vector<std::string> mWindow;
+    const char* mPileup;
+    const char* mStderr;
+  };
+  const Case cases[] = {
+      {"contig.fa", "report.cm", {}, "basic.pileup", ""},
+      {"contig.fa", "report.cm", {"2", "2"}, "basic-window.pileup", ""},
+      {"contig.fa", "report.cm", {"abc", "12x"}, "basic.pileup", ""},
+      {"contig.fa", "report.cm", {"2147483647", "2147483647"}, "start-int-max.pileup", ""},
+      {"contig.fa", "report.cm", {"-2147483648", "2147483647"}, "start-int-min.pileup", ""},
+      {"contig.fa", "cut-block.cm", {"2", "2"}, "cut-block.pileup", ""},
+      {"contig.fa", "cut-line.cm", {"2", "2"}, "cut-line.pileup", ""},
+      {"contig.fa", "missing-fields.cm", {}, "missing-fields.pileup", ""},
+      {"contig.fa", "empty-match.cm", {}, "empty-match.pileup", ""},
+      {"contig.fa", "lead-pads.cm", {"3", "3"}, "lead-pads.pileup",
+       "??? i = 0 padIdx=0 padLocs[padIdx]=-1\n"},
+      {"contig.fa", "star.cm", {"1", "1"}, "star.pileup", ""},
+      {"pad-contig.fa", "report.cm", {"2", "2"}, "pad-contig.pileup", ""},
+      {"contig.fa", "numbers.cm", {}, "numbers.pileup", "??? i = 0 padIdx=0 padLocs[padIdx]=-5\n"},
+  };
+  for (const Case& c : cases) {
+    const std::string what = std::string(c.mReport) + " on " + c.mContig + " -> " + c.mPileup;
+    ScratchDir dir;
+    hostile::WriteFile(dir / "contig.fa", Data(c.mContig));
+    hostile::WriteFile(dir / "report.cm", Data(c.mReport));
+    const ChildResult r = RunProgram(dir, c.mWindow, 10);
+    ExpectSound(dir, r, 0, what);
+    EXPECT_EQ(r.mStdout, kConsole) << what;
+    EXPECT_EQ(r.mStderr, c.mStderr) << what;
+    EXPECT_EQ(hostile::ReadFile(dir / "pileup.txt"), Data(c.mPileup)) << what;
+  }
+}
+
+// Empty files, NUL bytes, binary garbage and CR LF line ends.
+TEST(HostileProgram, DegenerateFilesEndCleanly) {
+  const std::string contig = Data("contig.fa");
+  const std::string report = Data("report.cm");
+  const std::string nuls(65536, '\0');
+  const std::string garbage = hostile::Garbage(1 << 20, 7);
+  const std::string noRecord = "pileograph-txt: contig.fa: no FASTA record\n";
+  struct Case {
+    const char* mWhat;
+    std::string mContig;
+    std::string mReport;
+    int mStatus;
+    const char* mStderr;  // nullptr: not compared
+    const char* mPileup;  // nullptr: not compared; "": no pileup file
+  };
+  const Case cases[] = {
+      {"empty contig", "", report, 1, noRecord.c_str(), ""},
+      {"empty report", contig, "", 0, "", "contig-alone.pileup"},
+      {"both empty", "", "", 1, noRecord.c_str(), ""},
+      {"NUL contig", nuls, report, 1, noRecord.c_str(), ""},
+      {"NUL report", contig, nuls, 0, "", "contig-alone.pileup"},
+      {"NUL line after the header", ">contig\n" + nuls + "\nACGT\n", "", 0, "", nullptr},
+      {"garbage report", contig, garbage, 0, nullptr, nullptr},
+      {"garbage contig", garbage, report, 0, nullptr, nullptr},
+      {"CR LF everywhere", WithCRLF(contig), WithCRLF(report), 0, "", "basic.pileup"},
+      {"CR LF contig only", WithCRLF(contig), report, 0, "", "basic.pileup"},
+  };
+  for (const Case& c : cases) {
+    ScratchDir dir;
+    hostile::WriteFile(dir / "contig.fa", c.mContig);
+    hostile::WriteFile(dir / "report.cm", c.mReport);
+    const ChildResult r = RunProgram(dir);
+    ExpectSound(dir, r, c.mStatus, c.mWhat);
+    if (c.mStatus == 0) {
+      EXPECT_EQ(r.mStdout, kConsole) << c.mWhat;
+    } else {
+      EXPECT_EQ(r.mStdout, "Read contig..done.\n") << c.mWhat;
+    }
+    if (c.mStderr != nullptr) {
+      EXPECT_EQ(r.mStderr, c.mStderr) << c.mWhat;
+    }
+    if (c.mPileup == nullptr) continue;
+    if (*c.mPileup == '\0') {
+      EXPECT_FALSE(hostile::Exists(dir / "pileup.txt")) << c.mWhat;
+    } else {
+      EXPECT_EQ(hostile::ReadFile(dir / "pileup.txt"), Data(c.mPileup)) << c.mWhat;
+    }
+  }
+}
+
+// A report line longer than the line reader takes ends the parse there:
+// the hits before it are laid out, the rest of the report is not read.
+TEST(HostileProgram, OverlongReportLineEndsTheReport) {
+  const std::string report = Data("report.cm");
+  const size_t second = report.find("   35  0.00 0.00 14.29  read0");
+  ASSERT_NE(second, std::string::npos);
+  const std::string longLine = "   Note " + std::string(400000, 'x') + "\n";
+  struct Case {
+    const char* mWhat;
+    std::string mReport;
+    const char* mPileup;
+  };
+  const Case cases[] = {
+      {"first line", longLine + report, "contig-alone.pileup"},
+      {"between hits", report.substr(0, second) + longLine + report.substr(second), "readA-only.pileup"},
+  };
+  for (const Case& c : cases) {
+    ScratchDir dir;
+    hostile::WriteFile(dir / "contig.fa", Data("contig.fa"));
+    hostile::WriteFile(dir / "report.cm", c.mReport);
+    const ChildResult r = RunProgram(dir);
+    ExpectSound(dir, r, 0, c.mWhat);
+    EXPECT_EQ(r.mStdout, kConsole) << c.mWhat;
+    EXPECT_EQ(r.mStderr, "") << c.mWhat;
+    EXPECT_EQ(hostile::ReadFile(dir / "pileup.txt"), Data(c.mPileup)) << c.mWhat;
+  }
+
+  // An overlong aligned text: the hit keeps what was read of it.
+  ScratchDir dir;
+  hostile::WriteFile(dir / "contig.fa", Data("contig.fa"));
+  const size_t text = report.find("ACGTACGTACG 11\n\nTransitions");
+  ASSERT_NE(text, std::string::npos);
+  hostile::WriteFile(dir / "report.cm", report.substr(0, text) + std::string(400000, 'A') + "\n");
+  const ChildResult r = RunProgram(dir);
+  ExpectSound(dir, r, 0, "overlong contig side");
+  EXPECT_EQ(r.mStdout, kConsole);
+  EXPECT_EQ(hostile::ReadFile(dir / "pileup.txt"),
+            PileupLine("UnionSource", "0", "ACGTACGTACG%" + Dots(88)) +
+                PileupLine("readA", "0", "ACGTACGTACG" + Dots(89)) + "\n");
+}
+
+// A contig of several megabytes on one line: read whole, printed whole.
+TEST(HostileProgram, MegabyteContigLine) {
+  const size_t length = 5000000;
+  std::string bases = hostile::Garbage(length, 11);
+  for (char& c : bases) c = "ACGT"[static_cast<unsigned char>(c) & 3];
+  // readZ: contig bases length-99 .. length-80 with two inserted bases after
+  // the tenth, so the union contig is two columns longer.
+  const size_t first = length - 100;  // 0-based
+  const std::string contigSide = bases.substr(first, 10) + "--" + bases.substr(first + 10, 10);
+  const std::string readSide = bases.substr(first, 10) + "TT" + bases.substr(first + 10, 10);
+  const std::string report =
+      "   40  0.00 0.00 10.00  readZ        1    22 (0)    contig " + std::to_string(first + 1) + " " +
+      std::to_string(first + 20) + " (80)\n\n  readZ 1 " + readSide + " 22\n\n  contig " +
+      std::to_string(first + 1) + " " + contigSide + " " + std::to_string(first + 20) +
+      "\n\nTransitions / transversions = 1.00 (0/0)\n";
+
+  ScratchDir dir;
+  hostile::WriteFile(dir / "contig.fa", ">contig one line\n" + bases + "\n");
+  hostile::WriteFile(dir / "report.cm", report);
+  const ChildResult r = RunProgram(dir, {}, 30);
+  ExpectSound(dir, r, 0, "megabyte contig line");
+  EXPECT_EQ(r.mStdout, kConsole);
+  EXPECT_EQ(r.mStderr, "");
+
+  const std::string unionSeq = bases.substr(0, first + 10) + "--" + bases.substr(first + 10);
+  const std::string pileup = hostile::ReadFile(dir / "pileup.txt");
+  const size_t lineLength = 20 + 10 + 2 + 100 + 1;
+  const size_t blocks = (unionSeq.size() + 99) / 100;  // 50001
+  // Every block: source line and empty line; readZ has a line in the last two.
+  ASSERT_EQ(pileup.size(), blocks * (lineLength + 1) + 2 * lineLength);
+  EXPECT_EQ(pileup.substr(0, lineLength + 1),
+            PileupLine("UnionSource", "0", unionSeq.substr(0, 100)) + "\n");
+  const std::string tail =
+      PileupLine("UnionSource", std::to_string(first), unionSeq.substr(first, 100)) +
+      PileupLine("readZ", "0", readSide + Dots(78)) + "\n" +
+      PileupLine("UnionSource", std::to_string(first + 100), unionSeq.substr(first + 100) + "%" + Dots(97)) +
+      PileupLine("readZ", "100", Dots(100)) + "\n";
+  EXPECT_EQ(pileup.substr(pileup.size() - tail.size()), tail);
+}
+
+// A read name of 100,000 characters, and 100,000 hits of one read all tied.
+TEST(HostileProgram, HugeNamesAndManyTiedHits) {
+  const std::string sourceLine = PileupLine("UnionSource", "0", "ACGTACGTACG%" + Dots(88));
+  {
+    const std::string name(100000, 'n');
+    const std::string report = "   66  0.00 0.00 0.00  " + name + " 1 11 (0)  contig 1 11 (0)\n\n  " + name +
+                               " 1 ACGTACGTACG 11\n\n  contig 1 ACGTACGTACG 11\n\nTransitions\n";
+    ScratchDir dir;
+    hostile::WriteFile(dir / "contig.fa", Data("contig.fa"));
+    hostile::WriteFile(dir / "report.cm", report);
+    const ChildResult r = RunProgram(dir);
+    ExpectSound(dir, r, 0, "long read name");
+    EXPECT_EQ(r.mStdout, kConsole);
+    EXPECT_EQ(hostile::ReadFile(dir / "pileup.txt"),
+              sourceLine + PileupLine(name, "0", "ACGTACGTACG" + Dots(89)) + "\n");
+  }
+  {
+    const int hits = 100000;
+    std::string report;
+    const std::string hit = "9 0 0 0 r 1 4 (0) contig 1 4 (7)\n\nr 1 ACGT 4\n\ncontig 1 ACGT 4\n\nTransitions\n";
+    report.reserve(hit.size() * hits);
+    for (int i = 0; i < hits; ++i) report += hit;
+    ScratchDir dir;
+    hostile::WriteFile(dir / "contig.fa", Data("contig.fa"));
+    hostile::WriteFile(dir / "report.cm", report);
+    report.clear();
+    report.shrink_to_fit();
+    const ChildResult r = RunProgram(dir, {}, 30);
+    ExpectSound(dir, r, 0, "100000 tied hits");
+    EXPECT_EQ(r.mStdout, kConsole);
+    const std::string readLine = PileupLine("r", "0", "ACGT" + Dots(96));
+    std::string expected = sourceLine;
+    expected.reserve(sourceLine.size() + readLine.size() * hits + 1);
+    for (int i = 0; i < hits; ++i) expected += readLine;
+    expected += "\n";
+    EXPECT_TRUE(hostile::ReadFile(dir / "pileup.txt") == expected);
+  }
+}
+
+// Failures the command line reports: a message naming the file and the
+// reason on standard error, status 1 (2 for a usage error), no pileup left.
+TEST(HostileProgram, CommandLineFailuresAreReported) {
+  struct Case {
+    const char* mWhat;
+    std::vector<std::string> mArgs;
+    bool mMakeDir;  // make a directory named contig.fa instead of the file
+    int mStatus;
+    const char* mStdout;
+    const char* mStderr;
+  };
+  const Case cases[] = {
+      {"no arguments", {}, false, 2, "",
+       "usage: pileograph-txt contig-file report-file pileup-file [start end]\n"},
+      {"two arguments", {"contig.fa", "report.cm"}, false, 2, "",
+       "usage: pileograph-txt contig-file report-file pileup-file [start end]\n"},
+      {"missing contig", {"none.fa", "report.cm", "pileup.txt"}, false, 1, "Read contig..done.\n",
+       "pileograph-txt: none.fa: No such file or directory\n"},
+      {"contig is a directory", {"contig.fa", "report.cm", "pileup.txt"}, true, 1, "Read contig..done.\n",
+       "pileograph-txt: contig.fa: Is a directory\n"},
+      {"missing report", {"contig.fa", "none.cm", "pileup.txt"}, false, 1,
+       "Read contig..done.\nParse CM..done.\n", "pileograph-txt: none.cm: No such file or directory\n"},
+      {"pileup in a missing directory", {"contig.fa", "report.cm", "no/such/dir/pileup.txt"}, false, 1,
+       kConsole.c_str(), "pileograph-txt: no/such/dir/pileup.txt: No such file or directory\n"},
+  };
+  for (const Case& c : cases) {
+    ScratchDir dir;
+    if (c.mMakeDir) {
+      std::filesystem::create_directory(dir / "contig.fa");
+    } else {
+      hostile::WriteFile(dir / "contig.fa", Data("contig.fa"));
+    }
+    hostile::WriteFile(dir / "report.cm", Data("report.cm"));
+    std::vector<std::string> args = {PILEOGRAPH_TXT};
+    args.insert(args.end(), c.mArgs.begin(), c.mArgs.end());
+    const ChildResult r = hostile::RunChild(args, dir.Path(), TimeLimit(10));
+    ExpectSound(dir, r, c.mStatus, c.mWhat);
+    EXPECT_EQ(r.mStdout, c.mStdout) << c.mWhat;
+    EXPECT_EQ(r.mStderr, c.mStderr) << c.mWhat;
+    EXPECT_FALSE(hostile::Exists(dir / "pileup.txt")) << c.mWhat;
+  }
+}
+
+}  // namespace

@@ -1,0 +1,159 @@
+// Support for the hostile-input tests: scratch directories, files, and a
+// child process run with a time limit and its peak memory measured.
+#ifndef PILEOGRAPH_HOSTILESUPPORT_H
+#define PILEOGRAPH_HOSTILESUPPORT_H
+
+#include <fcntl.h>
+#include <malloc.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace hostile {
+
+// Sanitizer builds run slower and hold more memory (shadow, quarantine).
+#if HOSTILE_SANITIZED
+constexpr bool kSanitized = true;
+#else
+constexpr bool kSanitized = false;
+#endif
+
+// A fresh directory, removed with everything in it.
+class ScratchDir {
+ public:
+  ScratchDir() {
+    std::string tmpl = (std::filesystem::temp_directory_path() / "pileograph-hostile-XXXXXX").string();
+    std::vector<char> buf(tmpl.begin(), tmpl.end());
+    buf.push_back('\0');
+    if (mkdtemp(buf.data()) != nullptr) mPath = buf.data();
+  }
+  ~ScratchDir() {
+    std::error_code ec;
+    if (!mPath.empty()) std::filesystem::remove_all(mPath, ec);
+  }
+  ScratchDir(const ScratchDir&) = delete;
+  ScratchDir& operator=(const ScratchDir&) = delete;
+
+  const std::string& Path() const { return mPath; }
+  std::string operator/(const std::string& name) const { return mPath + "/" + name; }
+
+ private:
+  std::string mPath;
+};
+
+inline void WriteFile(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+inline std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream all;
+  all << in.rdbuf();
+  return all.str();
+}
+
+inline bool Exists(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0;
+}
+
+inline long long FileSize(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 ? static_cast<long long>(st.st_size) : 0;
+}
+
+struct ChildResult {
+  bool mExited = false;    // ended by exit (not by a signal or the time limit)
+  int mStatus = -1;        // exit status when mExited
+  int mSignal = 0;         // terminating signal otherwise
+  bool mTimedOut = false;  // killed at the time limit
+  long mPeakRssKb = 0;     // peak resident memory of the child
+  double mSeconds = 0;     // wall time
+  std::string mStdout;
+  std::string mStderr;
+};
+
+// Runs `args` (args[0] the program) in `dir`, standard input from /dev/null,
+// standard output and error captured; kills it after `limitSeconds`.
+inline ChildResult RunChild(const std::vector<std::string>& args, const std::string& dir,
+                            double limitSeconds) {
+  ChildResult result;
+  const std::string outPath = dir + "/.child-stdout";
+  const std::string errPath = dir + "/.child-stderr";
+  std::vector<char*> argv;
+  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+
+  // A forked child starts with this process's resident pages counted in its
+  // peak; give free heap back first so that only a few megabytes remain.
+  malloc_trim(0);
+  const auto begin = std::chrono::steady_clock::now();
+  const pid_t pid = fork();
+  if (pid == 0) {
+    const int in = open("/dev/null", O_RDONLY);
+    const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (in < 0 || out < 0 || err < 0 || chdir(dir.c_str()) != 0) _exit(127);
+    dup2(in, 0);
+    dup2(out, 1);
+    dup2(err, 2);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  if (pid < 0) return result;
+
+  int status = 0;
+  struct rusage usage {};
+  for (;;) {
+    const pid_t done = wait4(pid, &status, WNOHANG, &usage);
+    if (done == pid) break;
+    const double elapsed =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+    if (done < 0 || elapsed > limitSeconds) {
+      kill(pid, SIGKILL);
+      wait4(pid, &status, 0, &usage);
+      result.mTimedOut = true;
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  result.mSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+  result.mPeakRssKb = usage.ru_maxrss;
+  if (!result.mTimedOut && WIFEXITED(status)) {
+    result.mExited = true;
+    result.mStatus = WEXITSTATUS(status);
+  } else if (WIFSIGNALED(status)) {
+    result.mSignal = WTERMSIG(status);
+  }
+  result.mStdout = ReadFile(outPath);
+  result.mStderr = ReadFile(errPath);
+  std::remove(outPath.c_str());
+  std::remove(errPath.c_str());
+  return result;
+}
+
+// Deterministic bytes for garbage files (a 64-bit LCG, high bits).
+inline std::string Garbage(size_t n, unsigned long long seed) {
+  std::string bytes(n, '\0');
+  for (size_t i = 0; i < n; ++i) {
+    seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
+    bytes[i] = static_cast<char>(seed >> 56);
+  }
+  return bytes;
+}
+
+}  // namespace hostile
+
+#endif
