@@ -24,16 +24,55 @@ inline bool IsBlank(char c) { return kBlanks.mIsBlank[static_cast<unsigned char>
 // stream as GetLine.
 inline void SkipLine(std::istream& in) { in.getline(readbuf, kReadBufSize); }
 
-inline bool ContainsTransitions(const std::string& line) {
+// A line as GetLine gives it, left where it was read (in readbuf) instead of
+// copied out; valid until the next read.
+struct LineView {
+  const char* mText = readbuf;
+  int mLength = 0;
+};
+
+// GetLine without the copy: the same text, the same effect on the stream.
+inline void ReadLineView(std::istream& in, LineView& line) {
+  readbuf[0] = '\0';
+  in.getline(readbuf, kReadBufSize);
+  const bool ok = !in.fail();
+  const void* nul = std::memchr(readbuf, '\0', kReadBufSize);
+  std::size_t len = nul ? static_cast<const char*>(nul) - readbuf : kReadBufSize - 1;
+  if (ok && len > 0 && readbuf[len - 1] == '\r') {
+    std::streamsize stored = in.gcount();
+    if (!in.eof()) --stored;  // the '\n' was consumed as well
+    if (stored == static_cast<std::streamsize>(len)) --len;
+  }
+  line.mText = readbuf;
+  line.mLength = static_cast<int>(len);
+}
+
+// Block lines are full of bases, which never hold an 'o': most are told
+// apart by one memchr, the rest by the word search.
+inline bool ContainsTransitions(const char* text, size_t n) {
   static const char kWord[] = "Transitions";
-  return memmem(line.data(), line.size(), kWord, sizeof kWord - 1) != nullptr;
+  if (std::memchr(text, 'o', n) == nullptr) return false;
+  return memmem(text, n, kWord, sizeof kWord - 1) != nullptr;
+}
+
+inline bool IsDigitChar(char c) { return c >= '0' && c <= '9'; }
+
+// End of the run of non-blank characters that starts at `from` (or `n`).
+// A line never holds '\n', so the blanks to look for are ' ' and '\t'.
+inline int EndOfToken(const char* text, int from, int n) {
+  const char* begin = text + from;
+  const size_t len = static_cast<size_t>(n - from);
+  const void* space = std::memchr(begin, ' ', len);
+  const size_t upTo = space ? static_cast<size_t>(static_cast<const char*>(space) - begin) : len;
+  const void* tab = std::memchr(begin, '\t', upTo);
+  const size_t stop = tab ? static_cast<size_t>(static_cast<const char*>(tab) - begin) : upTo;
+  return from + static_cast<int>(stop);
 }
 
 // Bounds [begin, end) of the next blank-delimited token at or after `cursor`,
 // with the cursor moved as GetNextWSDelimitedString moves it. Returns false
 // (cursor -1) when no token is left.
-bool NextToken(const std::string& text, int& cursor, int& begin, int& end) {
-  const int n = static_cast<int>(text.size());
+bool NextToken(const char* text, int n, int& cursor, int& begin, int& end) {
   if (cursor < 0 || cursor >= n) {
     cursor = -1;
     return false;
@@ -44,8 +83,7 @@ bool NextToken(const std::string& text, int& cursor, int& begin, int& end) {
     cursor = -1;
     return false;
   }
-  int e = b + 1;
-  while (e < n && !IsBlank(text[e])) ++e;
+  int e = EndOfToken(text, b + 1, n);
   begin = b;
   end = e;
   cursor = e < n ? e + 1 : -1;
@@ -53,33 +91,41 @@ bool NextToken(const std::string& text, int& cursor, int& begin, int& end) {
 }
 
 // Moves the cursor past the next run of digits, as GetNextInteger does.
-void SkipInteger(const std::string& text, int& cursor) {
-  int begin = -1;
-  int end = -1;
-  if (cursor < 0 || FindNextInteger(text, cursor, begin, end) < 0) {
+void SkipInteger(const char* text, int n, int& cursor) {
+  if (cursor < 0 || cursor >= n) {
     cursor = -1;
     return;
   }
-  cursor = end + 1;
+  int b = cursor;
+  while (b < n && !IsDigitChar(text[b])) ++b;
+  if (b == n) {
+    cursor = -1;
+    return;
+  }
+  int e = b + 1;
+  while (e < n && IsDigitChar(text[e])) ++e;
+  cursor = e;
+}
+
+// A block line: `skipTokens` leading tokens, a position, then the aligned
+// text, whose characters are appended to `seq`.
+void AppendBlockText(const LineView& line, int skipTokens, Sequence& seq) {
+  const char* text = line.mText;
+  const int n = line.mLength;
+  int cursor = 0;
+  int begin = 0;
+  int end = 0;
+  for (int i = 0; i < skipTokens; ++i) NextToken(text, n, cursor, begin, end);
+  SkipInteger(text, n, cursor);
+  if (NextToken(text, n, cursor, begin, end)) {
+    seq.mSeq.insert(seq.mSeq.end(), text + begin, text + end);
+  }
 }
 
 // Steps over the character after a number (its closing parenthesis); an
 // exhausted cursor stays exhausted.
 inline void StepOne(int& cursor) {
   if (cursor >= 0) ++cursor;
-}
-
-// A block line: `skipTokens` leading tokens, a position, then the aligned
-// text, whose characters are appended to `seq`.
-void AppendBlockText(const std::string& line, int skipTokens, Sequence& seq) {
-  int cursor = 0;
-  int begin = 0;
-  int end = 0;
-  for (int i = 0; i < skipTokens; ++i) NextToken(line, cursor, begin, end);
-  SkipInteger(line, cursor);
-  if (NextToken(line, cursor, begin, end)) {
-    seq.mSeq.insert(seq.mSeq.end(), line.begin() + begin, line.begin() + end);
-  }
 }
 
 bool IsMatchLine(const std::string& line) {
@@ -108,14 +154,16 @@ void CMParse::Parse(std::istream& in) {
       ParseStatsFromLine(line, hit);
       const int queryTokens = hit.mIsReverse ? 2 : 1;
       SkipLine(in);
-      GetLine(in, line);
-      while (!ContainsTransitions(line) && !in.eof() && !in.fail()) {
-        AppendBlockText(line, queryTokens, hit.mQueryAligned);
+      LineView block;
+      ReadLineView(in, block);
+      while (!ContainsTransitions(block.mText, static_cast<size_t>(block.mLength)) && !in.eof() &&
+             !in.fail()) {
+        AppendBlockText(block, queryTokens, hit.mQueryAligned);
         SkipLine(in);
-        GetLine(in, line);
-        AppendBlockText(line, 1, hit.mSourceAligned);
+        ReadLineView(in, block);
+        AppendBlockText(block, 1, hit.mSourceAligned);
         SkipLine(in);
-        GetLine(in, line);
+        ReadLineView(in, block);
       }
       mHits.push_back(hit);  // the copy holds its texts without spare capacity
     }
