@@ -1,7 +1,8 @@
 #include "CMParse.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <utility>
 
 #include "CLibraryAdditions.h"
@@ -9,8 +10,6 @@
 #include "ParseUtils.h"
 
 namespace {
-
-constexpr size_t kStreamBufferSize = 256 * 1024;  // bytes per read from a report file
 
 struct BlankTable {
   bool mIsBlank[256] = {};
@@ -26,8 +25,8 @@ inline bool IsBlank(char c) { return kBlanks.mIsBlank[static_cast<unsigned char>
 // stream as GetLine.
 inline void SkipLine(std::istream& in) { in.getline(readbuf, kReadBufSize); }
 
-// A line as GetLine gives it, left where it was read (in readbuf) instead of
-// copied out; valid until the next read.
+// A line as GetLine gives it, left where it was read instead of copied out;
+// valid until the next read.
 struct LineView {
   const char* mText = readbuf;
   int mLength = 0;
@@ -140,41 +139,173 @@ bool IsMatchLine(const std::string& line) {
 
 }  // namespace
 
-void CMParse::Parse(std::string path) {
-  // A larger stream buffer: fewer, larger reads from the file.
-  std::vector<char> buffer(kStreamBufferSize);
-  std::ifstream in;
-  in.rdbuf()->pubsetbuf(buffer.data(), static_cast<std::streamsize>(buffer.size()));
-  in.open(path.c_str());
-  Parse(in);
-}
+namespace {
 
-void CMParse::Parse(std::istream& in) {
+// The lines of a stream, read with GetLine.
+class StreamLines {
+ public:
+  explicit StreamLines(std::istream& in) : mIn(in) {}
+  void Read(std::string& line) { GetLine(mIn, line); }
+  void Read(LineView& line) { ReadLineView(mIn, line); }
+  void Skip() { SkipLine(mIn); }
+  bool Ended() const { return mIn.eof() || mIn.fail(); }
+
+ private:
+  std::istream& mIn;
+};
+
+// The lines of a file, read in large blocks and split in place, with what
+// StreamLines gives over an ifstream of the same file: the same texts
+// (GetLine's length limit, NUL and CR rules) and the same line that ends
+// the input (end of file, or a line beyond the limit, which fails).
+class FileLines {
+ public:
+  explicit FileLines(const std::string& path) : mFile(std::fopen(path.c_str(), "rb")) {
+    if (mFile == nullptr) {
+      mFailed = true;
+      return;
+    }
+    std::setvbuf(mFile, nullptr, _IONBF, 0);  // blocks go straight into mBuf
+    mBuf.resize(kCapacity);
+  }
+  ~FileLines() {
+    if (mFile != nullptr) std::fclose(mFile);
+  }
+  FileLines(const FileLines&) = delete;
+  FileLines& operator=(const FileLines&) = delete;
+
+  void Read(std::string& line) {
+    LineView view;
+    Read(view);
+    line.assign(view.mText, static_cast<size_t>(view.mLength));
+  }
+
+  void Read(LineView& line) {
+    size_t stored = 0;
+    const char* text = Next(stored);
+    const void* nul = std::memchr(text, '\0', stored);
+    size_t len = nul != nullptr ? static_cast<size_t>(static_cast<const char*>(nul) - text) : stored;
+    if (!mFailed && len > 0 && len == stored && text[len - 1] == '\r') --len;
+    line.mText = text;
+    line.mLength = static_cast<int>(len);
+  }
+
+  void Skip() {
+    size_t stored = 0;
+    Next(stored);
+  }
+
+  bool Ended() const { return mAtEof || mFailed; }
+
+ private:
+  // Longest line text kept, as std::istream::getline into readbuf keeps it.
+  static constexpr size_t kMaxStored = kReadBufSize - 1;
+  // Room for the longest line and the character after it, plus a block.
+  static constexpr size_t kCapacity = kMaxStored + 1 + 256 * 1024;
+
+  // The next line's stored characters (`stored` of them), with the state
+  // changes of getline: end of file sets mAtEof, and mFailed is set when no
+  // character was taken, or when kMaxStored were stored and the next is not
+  // '\n' (the rest of that line is left unread). Once ended, lines are empty.
+  const char* Next(size_t& stored) {
+    stored = 0;
+    if (mAtEof || mFailed) {
+      mFailed = true;
+      return mBuf.data();
+    }
+    for (;;) {
+      const size_t avail = mEnd - mPos;
+      const char* start = mBuf.data() + mPos;
+      const void* nl = std::memchr(start, '\n', std::min(avail, kMaxStored));
+      if (nl != nullptr) {
+        stored = static_cast<size_t>(static_cast<const char*>(nl) - start);
+        mPos += stored + 1;
+        return start;
+      }
+      if (avail > kMaxStored) {
+        // kMaxStored characters and no line end among them.
+        stored = kMaxStored;
+        if (start[kMaxStored] == '\n') {
+          mPos += kMaxStored + 1;
+        } else {
+          mPos += kMaxStored;
+          mFailed = true;
+        }
+        return start;
+      }
+      if (mNoMoreData) {
+        // The last line, without a line end.
+        stored = avail;
+        mPos = mEnd;
+        mAtEof = true;
+        if (stored == 0) mFailed = true;
+        return start;
+      }
+      Refill();
+    }
+  }
+
+  // Moves the unread characters to the front and reads after them.
+  void Refill() {
+    if (mPos > 0) {
+      std::memmove(mBuf.data(), mBuf.data() + mPos, mEnd - mPos);
+      mEnd -= mPos;
+      mPos = 0;
+    }
+    const size_t got = std::fread(mBuf.data() + mEnd, 1, mBuf.size() - mEnd, mFile);
+    if (got == 0) mNoMoreData = true;
+    mEnd += got;
+  }
+
+  std::FILE* mFile;
+  std::vector<char> mBuf;
+  size_t mPos = 0;  // first unread character
+  size_t mEnd = 0;  // end of the characters read
+  bool mNoMoreData = false;
+  bool mAtEof = false;
+  bool mFailed = false;
+};
+
+// Appends the hits of the report's lines to `hits`.
+template <class Lines>
+void ParseLines(Lines& lines, CMParse& cm) {
   std::string line;
   CMHit hit;  // reused: its texts keep their capacity from hit to hit
   for (;;) {
-    GetLine(in, line);
+    lines.Read(line);
     if (IsMatchLine(line)) {
       hit.mQueryAligned.mSeq.clear();
       hit.mSourceAligned.mSeq.clear();
-      ParseStatsFromLine(line, hit);
+      cm.ParseStatsFromLine(line, hit);
       const int queryTokens = hit.mIsReverse ? 2 : 1;
-      SkipLine(in);
+      lines.Skip();
       LineView block;
-      ReadLineView(in, block);
-      while (!ContainsTransitions(block.mText, static_cast<size_t>(block.mLength)) && !in.eof() &&
-             !in.fail()) {
+      lines.Read(block);
+      while (!ContainsTransitions(block.mText, static_cast<size_t>(block.mLength)) &&
+             !lines.Ended()) {
         AppendBlockText(block, queryTokens, hit.mQueryAligned);
-        SkipLine(in);
-        ReadLineView(in, block);
+        lines.Skip();
+        lines.Read(block);
         AppendBlockText(block, 1, hit.mSourceAligned);
-        SkipLine(in);
-        ReadLineView(in, block);
+        lines.Skip();
+        lines.Read(block);
       }
-      mHits.push_back(hit);  // the copy holds its texts without spare capacity
+      cm.mHits.push_back(hit);  // the copy holds its texts without spare capacity
     }
-    if (in.eof() || in.fail()) break;
+    if (lines.Ended()) break;
   }
+}
+
+}  // namespace
+
+void CMParse::Parse(std::string path) {
+  FileLines lines(path);
+  ParseLines(lines, *this);
+}
+
+void CMParse::Parse(std::istream& in) {
+  StreamLines lines(in);
+  ParseLines(lines, *this);
 }
 
 void CMParse::ParseStatsFromLine(const std::string& line, CMHit& hit) {
