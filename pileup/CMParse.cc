@@ -183,8 +183,17 @@ class FileLines {
   void Read(LineView& line) {
     size_t stored = 0;
     const char* text = Next(stored);
-    const void* nul = std::memchr(text, '\0', stored);
-    size_t len = nul != nullptr ? static_cast<size_t>(static_cast<const char*>(nul) - text) : stored;
+    // The text ends at a NUL; the next one is looked for once per stretch.
+    size_t len = stored;
+    if (stored > 0) {
+      const size_t at = static_cast<size_t>(text - mBuf.data());
+      if (mNul < at || !mNulValid) {
+        const void* nul = std::memchr(text, '\0', mEnd - at);
+        mNul = nul != nullptr ? static_cast<size_t>(static_cast<const char*>(nul) - mBuf.data()) : mEnd;
+        mNulValid = true;
+      }
+      if (mNul < at + stored) len = mNul - at;
+    }
     if (!mFailed && len > 0 && len == stored && text[len - 1] == '\r') --len;
     line.mText = text;
     line.mLength = static_cast<int>(len);
@@ -247,6 +256,7 @@ class FileLines {
 
   // Moves the unread characters to the front and reads after them.
   void Refill() {
+    mNulValid = false;
     if (mPos > 0) {
       std::memmove(mBuf.data(), mBuf.data() + mPos, mEnd - mPos);
       mEnd -= mPos;
@@ -261,6 +271,8 @@ class FileLines {
   std::vector<char> mBuf;
   size_t mPos = 0;  // first unread character
   size_t mEnd = 0;  // end of the characters read
+  size_t mNul = 0;  // first NUL at or after the current line, or mEnd
+  bool mNulValid = false;
   bool mNoMoreData = false;
   bool mAtEof = false;
   bool mFailed = false;
