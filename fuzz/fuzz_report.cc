@@ -122,6 +122,52 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Check(p.mMergedReads.mSeqs.size() == merged.size());
   for (size_t r = 0; r < merged.size(); ++r) Check(p.mMergedReads.mSeqs[r].mSeq == merged[r]);
 
+  // The inner steps one by one, in the merge's order, give the same members.
+  {
+    Pileograph q;
+    q.mSource = p.mSource;
+    q.mCM = p.mCM;
+    q.ConstructSourceWithUnionOfReadPads();
+    q.InitWithQueries();
+    q.MergeReadPads();
+    Check(q.mUnionSource.mSeq == unionSeq);
+    Check(q.mOffsets == offsets);
+    Check(q.mMergedReads.mSeqs.size() == merged.size());
+    for (size_t r = 0; r < merged.size(); ++r) Check(q.mMergedReads.mSeqs[r].mSeq == merged[r]);
+
+    // The pad list and its runs: every run moves the cursor on.
+    std::vector<padInfo> pads;
+    q.GetSortedPadLocs(q.mCM, pads);
+    for (size_t i = 1; i < pads.size(); ++i) Check(!cmpByPadLoc(pads[i], pads[i - 1]));
+    for (int idx = 0; idx < static_cast<int>(pads.size());) {
+      const int before = idx;
+      Check(q.GetMaxPadIdx(idx, pads) >= 1);
+      Check(idx > before);
+    }
+    int outside = -1;
+    q.GetMaxPadIdx(outside, pads);
+    outside = static_cast<int>(pads.size());
+    q.GetMaxPadIdx(outside, pads);
+  }
+
+  // Steps in any order, as a binding caller may call them: nothing is read
+  // outside the per-read lists.
+  {
+    Pileograph q;
+    q.mCM = p.mCM;
+    q.MergeReadPads();
+    q.InitWithQueries();
+    q.InitWithQueries();
+    q.mSource = p.mSource;
+    q.MergeReadPads();
+    q.ConstructSourceWithUnionOfReadPads();
+    q.MergeReadPads();
+    PrintBounded(q, 0, -1, 50);
+    q.GetAlignedCharacters(0, 50, 3);
+    q.GetNumReadsInWindow(INT_MIN, INT_MAX);
+    for (int r = -1; r <= q.GetNumReads(); ++r) q.SIdx2RIdx(0, r);
+  }
+
   const int len = p.GetSourceSize();
   PrintBounded(p, 0, len, 100);
   PrintBounded(p, len / 2, len / 2, 60);
