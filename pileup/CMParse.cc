@@ -1,6 +1,7 @@
 #include "CMParse.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <utility>
@@ -10,6 +11,10 @@
 #include "ParseUtils.h"
 
 namespace {
+
+// A report's 1-based position as 0-based; the lowest int stays as it is
+// instead of overflowing.
+inline int ZeroBased(int position) { return position == INT_MIN ? INT_MIN : position - 1; }
 
 struct BlankTable {
   bool mIsBlank[256] = {};
@@ -328,8 +333,8 @@ void CMParse::ParseStatsFromLine(const std::string& line, CMHit& hit) {
   hit.mInsertions = static_cast<float>(GetNextDouble(line, cursor, cursor));
   hit.mVName = GetNextWSDelimitedString(line, cursor, cursor);
   hit.mQueryAligned.mName = hit.mVName;
-  hit.mQueryStart = GetNextInteger(line, cursor, cursor) - 1;
-  hit.mQueryEnd = GetNextInteger(line, cursor, cursor) - 1;
+  hit.mQueryStart = ZeroBased(GetNextInteger(line, cursor, cursor));
+  hit.mQueryEnd = ZeroBased(GetNextInteger(line, cursor, cursor));
   GetNextInteger(line, cursor, cursor);
   StepOne(cursor);
   std::string token = GetNextWSDelimitedString(line, cursor, cursor);
@@ -338,13 +343,13 @@ void CMParse::ParseStatsFromLine(const std::string& line, CMHit& hit) {
     hit.mSourceName = GetNextWSDelimitedString(line, cursor, cursor);
     GetNextInteger(line, cursor, cursor);
     StepOne(cursor);
-    hit.mSourceStart = GetNextInteger(line, cursor, cursor) - 1;
-    hit.mSourceEnd = GetNextInteger(line, cursor, cursor) - 1;
+    hit.mSourceStart = ZeroBased(GetNextInteger(line, cursor, cursor));
+    hit.mSourceEnd = ZeroBased(GetNextInteger(line, cursor, cursor));
   } else {
     hit.mIsReverse = false;
     hit.mSourceName = std::move(token);
-    hit.mSourceStart = GetNextInteger(line, cursor, cursor) - 1;
-    hit.mSourceEnd = GetNextInteger(line, cursor, cursor) - 1;
+    hit.mSourceStart = ZeroBased(GetNextInteger(line, cursor, cursor));
+    hit.mSourceEnd = ZeroBased(GetNextInteger(line, cursor, cursor));
     GetNextInteger(line, cursor, cursor);
     StepOne(cursor);
   }

@@ -100,6 +100,7 @@ TEST(HostileProgram, SmallFilesGiveTheirExactLayout) {
       {"contig.fa", "star.cm", {"1", "1"}, "star.pileup", ""},
       {"pad-contig.fa", "report.cm", {"2", "2"}, "pad-contig.pileup", ""},
       {"contig.fa", "numbers.cm", {}, "numbers.pileup", "??? i = 0 padIdx=0 padLocs[padIdx]=-5\n"},
+      {"contig.fa", "int-min.cm", {}, "int-min.pileup", "??? i = 0 padIdx=0 padLocs[padIdx]=-2147483647\n"},
   };
   for (const Case& c : cases) {
     const std::string what = std::string(c.mReport) + " on " + c.mContig + " -> " + c.mPileup;

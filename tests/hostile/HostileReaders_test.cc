@@ -401,4 +401,20 @@ TEST(HostileReaders, HugeNamesAndManyHits) {
   });
 }
 
+// Positions at the ends of the int range: the lowest stays the lowest instead
+// of overflowing when made 0-based; text beyond the range narrows as atoi does.
+TEST(HostileReaders, ExtremePositions) {
+  RunCases({
+      {"positions -2147483648",
+       "1 0 0 0 r -2147483648 -2147483648 (0) c -2147483648 -2147483648 (0)\n\nTransitions\n"
+       "9 0 0 0 s 1 2 (0) C c (0) -2147483648 2147483647\n\nTransitions\n",
+       ReportReaders,
+       "Parse 2\n"
+       "r 1 -2147483648 -2147483648 c -2147483648 -2147483648 /\n"
+       "s 9 0 1 C c -2147483648 2147483646 /\n"
+       "kept 2\nlines with Transitions 2\n",
+       5},
+  });
+}
+
 }  // namespace
