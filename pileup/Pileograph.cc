@@ -5,6 +5,7 @@
 #include <cstring>
 #include <fstream>
 #include <iostream>
+#include <numeric>
 #include <utility>
 
 #include "FASTAFile.h"
@@ -427,15 +428,32 @@ void Pileograph::PrintAlignment(std::ostream& os, int start, int end, int width)
   const long long length = static_cast<long long>(mUnionSource.mSeq.size());
   const long long last = end < 0 ? length - 1 : end;
   const size_t reads = std::min(mMergedReads.mSeqs.size(), mOffsets.size());
+  // A read is selected once a block begins at or after its first column and
+  // stays selected, since blocks only move right. The reads are taken in the
+  // order of their first columns, so each block costs only the lines it prints.
+  std::vector<size_t> byFirst(reads);
+  std::iota(byFirst.begin(), byFirst.end(), size_t{0});
+  std::stable_sort(byFirst.begin(), byFirst.end(),
+                   [this](size_t a, size_t b) { return mOffsets[a] < mOffsets[b]; });
+  std::vector<size_t> selected;  // in read-index order
+  size_t reached = 0;
   long long pos = start;
   for (;;) {
     WriteLineStart(os, mUnionSource.mName, ClampToInt(pos));
     WriteWindow(os, mUnionSource.mSeq, pos, width, true);
     os.put('\n');
     os.flush();
-    for (size_t r = 0; r < reads; ++r) {
+    const size_t before = selected.size();
+    for (; reached < reads && pos - mOffsets[byFirst[reached]] + 1 >= 0; ++reached) {
+      selected.push_back(byFirst[reached]);
+    }
+    if (selected.size() != before) {
+      std::sort(selected.begin() + static_cast<std::ptrdiff_t>(before), selected.end());
+      std::inplace_merge(selected.begin(), selected.begin() + static_cast<std::ptrdiff_t>(before),
+                         selected.end());
+    }
+    for (size_t r : selected) {
       const long long first = pos - mOffsets[r] + 1;
-      if (first < 0) continue;
       const Sequence& read = mMergedReads.mSeqs[r];
       WriteLineStart(os, read.mName, ClampToInt(first));
       WriteWindow(os, read.mSeq, first, width, false);

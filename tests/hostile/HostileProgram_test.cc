@@ -246,6 +246,39 @@ TEST(HostileProgram, MegabyteContigLine) {
   EXPECT_EQ(pileup.substr(pileup.size() - tail.size()), tail);
 }
 
+// Many reads that begin near the end of a long contig: the blocks before
+// them cost no more than the lines they print.
+TEST(HostileProgram, LateReadsOnALongContigPrintInTime) {
+  const size_t length = 5000000;
+  std::string bases = hostile::Garbage(length, 5);
+  for (char& c : bases) c = "ACGT"[static_cast<unsigned char>(c) & 3];
+  const size_t first = length - 100;  // 0-based, a block's first column
+  const std::string text = bases.substr(first, 4);
+  const std::string hit = "9 0 0 0 r 1 4 (0) c " + std::to_string(first + 1) + " " + std::to_string(first + 4) +
+                          " (96)\n\nr 1 " + text + " 4\n\nc 1 " + text + " 4\n\nTransitions\n";
+  const int hits = 100000;
+  {
+    std::string report;
+    report.reserve(hit.size() * hits);
+    for (int i = 0; i < hits; ++i) report += hit;
+    ScratchDir dir;
+    hostile::WriteFile(dir / "contig.fa", ">c\n" + bases + "\n");
+    hostile::WriteFile(dir / "report.cm", report);
+    report.clear();
+    report.shrink_to_fit();
+    const ChildResult r = RunProgram(dir, {}, 10);
+    ExpectSound(dir, r, 0, "late reads on a long contig");
+    EXPECT_EQ(r.mStdout, kConsole);
+    const std::string pileup = hostile::ReadFile(dir / "pileup.txt");
+    const size_t lineLength = 20 + 10 + 2 + 100 + 1;
+    // 50,000 blocks of a source line and an empty line; the last holds the reads.
+    ASSERT_EQ(pileup.size(), (length / 100) * (lineLength + 1) + hits * lineLength);
+    const std::string readLine = PileupLine("r", "0", text + Dots(96));
+    EXPECT_EQ(pileup.substr(pileup.size() - 2 * lineLength - 1),
+              readLine + readLine + "\n");
+  }
+}
+
 // A read name of 100,000 characters, and 100,000 hits of one read all tied.
 TEST(HostileProgram, HugeNamesAndManyTiedHits) {
   const std::string sourceLine = PileupLine("UnionSource", "0", "ACGTACGTACG%" + Dots(88));
