@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "TestSupport.h"
+
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -11,13 +13,6 @@
 namespace {
 
 std::string Text(const Sequence& s) { return std::string(s.mSeq.begin(), s.mSeq.end()); }
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
 
 std::vector<CMHit> ParseText(const std::string& text) {
   CMParse cm;

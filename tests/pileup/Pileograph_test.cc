@@ -1,6 +1,8 @@
 #include "Pileograph.h"
 
 #include <gtest/gtest.h>
+
+#include "TestSupport.h"
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -20,13 +22,6 @@ using testing::internal::GetCapturedStdout;
 
 std::string Text(const std::vector<char>& v) { return std::string(v.begin(), v.end()); }
 std::string Text(const Sequence& s) { return Text(s.mSeq); }
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
 
 Sequence Seq(const std::string& name, const std::string& chars) {
   Sequence s;

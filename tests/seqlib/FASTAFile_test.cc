@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "TestSupport.h"
+
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -9,39 +11,6 @@
 #include <sstream>
 
 namespace {
-
-// Swaps std::cout for a string stream while alive.
-class CoutCapture {
- public:
-  CoutCapture() : mOld(std::cout.rdbuf(mOut.rdbuf())) {}
-  ~CoutCapture() { std::cout.rdbuf(mOld); }
-  std::string Text() const { return mOut.str(); }
-
- private:
-  std::ostringstream mOut;
-  std::streambuf* mOld;
-};
-
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void Spit(const std::string& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary) << text;
-}
-
-// The same text with CR LF line ends.
-std::string Crlf(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    if (c == '\n') out += '\r';
-    out += c;
-  }
-  return out;
-}
 
 // One "name|description|characters" line per record.
 std::string Dump(const SequenceVector& list) {
@@ -235,7 +204,7 @@ TEST(FASTAFile, GetNextReadRecordAtATime) {
 TEST_F(FASTAFileFiles, BaseFilteringReader) {
   FASTAFile f;
   const std::string text = "GG\n> r1 x\nac-gt*\n\nA C n\r\n>\nxX5\n";
-  Spit(Path("a.fa"), text);
+  WriteFile(Path("a.fa"), text);
   SequenceVector list;
   EXPECT_TRUE(f.Read0(Path("a.fa"), list));
   EXPECT_EQ(Dump(list), "| r1 x|acgtACn\n||xX\n");
@@ -245,11 +214,11 @@ TEST_F(FASTAFileFiles, BaseFilteringReader) {
   EXPECT_EQ(seq.mDescription, " r1 x");
 
   // A line beyond the shared line buffer ends the reading; what came before stays.
-  Spit(Path("long.fa"), ">a\nAC\n>b\n" + std::string(300000, 'G') + "\n>c\nT\n");
+  WriteFile(Path("long.fa"), ">a\nAC\n>b\n" + std::string(300000, 'G') + "\n>c\nT\n");
   EXPECT_TRUE(f.Read0(Path("long.fa"), list));
   EXPECT_EQ(Dump(list), "|a|AC\n|b|\n");
 
-  Spit(Path("none.fa"), "ACGT\n");
+  WriteFile(Path("none.fa"), "ACGT\n");
   EXPECT_TRUE(f.Read0(Path("none.fa"), list));
   EXPECT_TRUE(list.mSeqs.empty());
 }
@@ -284,13 +253,13 @@ TEST_F(FASTAFileFiles, OpenFailures) {
     EXPECT_EQ(out.Text(), bad + " file open failed\n" + bad + " file open failed\n");
   }
   // A file without any header: nothing to copy into the record.
-  Spit(Path("orphan.fa"), "ACGT\n");
+  WriteFile(Path("orphan.fa"), "ACGT\n");
   EXPECT_FALSE(f.Read(Path("orphan.fa"), seq));
   EXPECT_EQ(seq.mName, "keep");
 }
 
 TEST_F(FASTAFileFiles, WrittenFormatIsExact) {
-  const std::string expected = Slurp(TEST_DATA_DIR "/fasta_write_expected.fa");
+  const std::string expected = ReadFile(TEST_DATA_DIR "/fasta_write_expected.fa");
   SequenceVector list;
   list.mSeqs = {Make("r1", "x", Pattern(120, 0)), Make("r2", "", Pattern(100, 1)),
                 Make("r3", "two  words\t", ""), Make("r4", "d", Pattern(51, 2)),
@@ -300,14 +269,14 @@ TEST_F(FASTAFileFiles, WrittenFormatIsExact) {
   f.Write(os, list);
   EXPECT_EQ(os.str(), expected);
   f.Write(Path("out.fa"), list);
-  EXPECT_EQ(Slurp(Path("out.fa")), expected);
+  EXPECT_EQ(ReadFile(Path("out.fa")), expected);
 
   std::ostringstream one;
   f.Write(one, list.mSeqs[3]);
   EXPECT_EQ(one.str(), ">r4 d\n" + Pattern(51, 2).substr(0, 50) + "\n" + Pattern(51, 2).substr(50) + "\n");
-  Spit(Path("one.fa"), "old contents that are longer than the record\n");
+  WriteFile(Path("one.fa"), "old contents that are longer than the record\n");
   f.Write(Path("one.fa"), list.mSeqs[2]);
-  EXPECT_EQ(Slurp(Path("one.fa")), ">r3 two  words\t\n");
+  EXPECT_EQ(ReadFile(Path("one.fa")), ">r3 two  words\t\n");
 
   // Reading the written file back: the record without a name is split afresh.
   Sequence first;
@@ -342,11 +311,11 @@ TEST_F(FASTAFileFiles, RoundTripOfGeneratedLists) {
     EXPECT_EQ(Dump(back), Dump(list)) << width;
 
     // CR LF twin of the same file.
-    std::istringstream crlf(Crlf(Slurp(Path("rt.fa"))));
+    std::istringstream crlf(Crlf(ReadFile(Path("rt.fa"))));
     EXPECT_TRUE(f.Read(crlf, back));
     EXPECT_EQ(Dump(back), Dump(list)) << width;
 
-    Spit(Path("rt_crlf.fa"), Crlf(Slurp(Path("rt.fa"))));
+    WriteFile(Path("rt_crlf.fa"), Crlf(ReadFile(Path("rt.fa"))));
     SequenceVector filtered;
     EXPECT_TRUE(f.Read0(Path("rt_crlf.fa"), filtered));
     ASSERT_EQ(filtered.mSeqs.size(), list.mSeqs.size());

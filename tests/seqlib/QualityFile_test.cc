@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "TestSupport.h"
+
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -9,37 +11,6 @@
 #include "FASTAFile.h"
 
 namespace {
-
-class CoutCapture {
- public:
-  CoutCapture() : mOld(std::cout.rdbuf(mOut.rdbuf())) {}
-  ~CoutCapture() { std::cout.rdbuf(mOld); }
-  std::string Text() const { return mOut.str(); }
-
- private:
-  std::ostringstream mOut;
-  std::streambuf* mOld;
-};
-
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void Spit(const std::string& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary) << text;
-}
-
-std::string Crlf(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    if (c == '\n') out += '\r';
-    out += c;
-  }
-  return out;
-}
 
 // One "name|description|v1,v2,...," line per record.
 std::string Dump(const SequenceQualityVector& list) {
@@ -76,7 +47,7 @@ class QualityFile : public ::testing::Test {
   };
   Results ReadAll(const std::string& text) {
     Results r;
-    Spit(Path("in.qual"), text);
+    WriteFile(Path("in.qual"), text);
     SequenceQualityVector list;
     CoutCapture out;
     std::istringstream in(text);
@@ -101,7 +72,7 @@ class QualityFile : public ::testing::Test {
 }  // namespace
 
 TEST_F(QualityFile, WrittenFormatIsExact) {
-  const std::string expected = Slurp(TEST_DATA_DIR "/fasta_qual_expected.qual");
+  const std::string expected = ReadFile(TEST_DATA_DIR "/fasta_qual_expected.qual");
   std::vector<int> r1(26), r2(25), r5(60);
   for (int i = 0; i < 26; ++i) r1[i] = i + 1;
   for (int i = 0; i < 25; ++i) r2[i] = 40 - i;
@@ -113,14 +84,14 @@ TEST_F(QualityFile, WrittenFormatIsExact) {
   mFasta.WriteQual(os, list);
   EXPECT_EQ(os.str(), expected);
   mFasta.WriteQual(Path("out.qual"), list);
-  EXPECT_EQ(Slurp(Path("out.qual")), expected);
+  EXPECT_EQ(ReadFile(Path("out.qual")), expected);
 
   std::ostringstream one;
   mFasta.WriteQual(one, list.mQuals[3]);
   EXPECT_EQ(one.str(), ">r4 neg\n-3 0 99 \n");
-  Spit(Path("one.qual"), "previous contents, longer than the record\n");
+  WriteFile(Path("one.qual"), "previous contents, longer than the record\n");
   mFasta.WriteQual(Path("one.qual"), list.mQuals[1]);
-  EXPECT_EQ(Slurp(Path("one.qual")), expected.substr(expected.find(">r2"), expected.find(">r3") - expected.find(">r2")));
+  EXPECT_EQ(ReadFile(Path("one.qual")), expected.substr(expected.find(">r2"), expected.find(">r3") - expected.find(">r2")));
 
   const std::string bad = Path("no/such/dir.qual");
   CoutCapture out;
@@ -204,7 +175,7 @@ TEST_F(QualityFile, ResultsOnEmptyMissingAndFailedInput) {
   std::istringstream empty("");
   EXPECT_FALSE(mFasta.ReadQual(empty, list));
   EXPECT_TRUE(list.mQuals.empty());
-  Spit(Path("empty.qual"), "");
+  WriteFile(Path("empty.qual"), "");
   EXPECT_FALSE(mFasta.ReadQual(Path("empty.qual"), list));
   EXPECT_TRUE(list.mQuals.empty());
   std::istringstream emptyx("");
@@ -226,14 +197,14 @@ TEST_F(QualityFile, ResultsOnEmptyMissingAndFailedInput) {
   }
   {
     CoutCapture out;
-    Spit(Path("orphan.qual"), "1 2 3\n");
+    WriteFile(Path("orphan.qual"), "1 2 3\n");
     EXPECT_FALSE(mFasta.ReadQual(Path("orphan.qual"), one));
     EXPECT_EQ(one.mName, "keep");
     EXPECT_EQ(one.mQual, std::vector<int>{30});
     EXPECT_FALSE(mFasta.ReadQual(missing, one));
     EXPECT_EQ(one.mName, "");
     EXPECT_TRUE(one.mQual.empty());
-    Spit(Path("two.qual"), ">a x\n1\n>b\n2\n");
+    WriteFile(Path("two.qual"), ">a x\n1\n>b\n2\n");
     EXPECT_TRUE(mFasta.ReadQual(Path("two.qual"), one));
     EXPECT_EQ(one.mName + "|" + one.mDescription, "a|x");
     EXPECT_EQ(one.mQual, std::vector<int>{1});
@@ -247,7 +218,7 @@ TEST_F(QualityFile, ResultsOnEmptyMissingAndFailedInput) {
   std::istringstream longx(">a\n1\n>b\n" + std::string(300000, '7') + "\n>c\n");
   EXPECT_TRUE(mFasta.ReadQualX(longx, list));
   EXPECT_EQ(Dump(list), "a||1,\nb||\n");
-  Spit(Path("long.qual"), ">a\n1\n>b\n" + std::string(300000, '7') + "\n>c\n");
+  WriteFile(Path("long.qual"), ">a\n1\n>b\n" + std::string(300000, '7') + "\n>c\n");
   EXPECT_TRUE(mFasta.ReadQual0(Path("long.qual"), list));
   EXPECT_EQ(Dump(list), "|a|1,\n|b|\n");
 }
@@ -266,10 +237,10 @@ TEST_F(QualityFile, RoundTripOfGeneratedLists) {
     SequenceQualityVector back;
     EXPECT_TRUE(mFasta.ReadQual(Path("rt.qual"), back));
     EXPECT_EQ(Dump(back), Dump(list)) << width;
-    std::istringstream crlf(Crlf(Slurp(Path("rt.qual"))));
+    std::istringstream crlf(Crlf(ReadFile(Path("rt.qual"))));
     EXPECT_TRUE(mFasta.ReadQual(crlf, back));
     EXPECT_EQ(Dump(back), Dump(list)) << width;
-    std::istringstream x(Slurp(Path("rt.qual")));
+    std::istringstream x(ReadFile(Path("rt.qual")));
     EXPECT_TRUE(mFasta.ReadQualX(x, back));
     EXPECT_EQ(Dump(back), Dump(list)) << width;
   }

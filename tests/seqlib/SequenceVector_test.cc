@@ -2,22 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include "TestSupport.h"
+
 #include <cmath>
 #include <sstream>
 #include <string>
 #include <vector>
 
 namespace {
-
-Sequence Make(const std::string& chars, const std::string& name = "", const std::string& description = "") {
-  Sequence s;
-  s.mSeq.assign(chars.begin(), chars.end());
-  s.mName = name;
-  s.mDescription = description;
-  return s;
-}
-
-std::string Chars(const Sequence& s) { return std::string(s.mSeq.begin(), s.mSeq.end()); }
 
 SequenceVector WithLengths(const std::vector<int>& lengths) {
   SequenceVector v;
@@ -36,7 +28,7 @@ TEST(SequenceVectorBuild, GrowAddAndCopy) {
   EXPECT_EQ(v.mSeqs[0].mName, "");
   EXPECT_EQ(v.mSeqs[0].mDescription, "Empty");
 
-  Sequence src = Make("AC-GT", "r1", "d");
+  Sequence src = MakeSequence("AC-GT", "r1", "d");
   src.Depadded2Padded(1);
   v.AddSequence(src);
   const Sequence& added = v.mSeqs[1];
@@ -69,7 +61,7 @@ TEST(SequenceVectorBuild, AddSubSequence) {
   };
   for (const Case& c : cases) {
     SequenceVector v;
-    v.AddSubSequence(Make(c.chars, "r1", c.description), c.start, c.end);
+    v.AddSubSequence(MakeSequence(c.chars, "r1", c.description), c.start, c.end);
     ASSERT_EQ(v.mSeqs.size(), 1u);
     EXPECT_EQ(Chars(v.mSeqs[0]), c.expectChars);
     EXPECT_EQ(v.mSeqs[0].mDescription, c.expectDescription);
@@ -88,7 +80,7 @@ TEST(SequenceVectorPrint, ExactText) {
   v.Print(one);
   EXPECT_EQ(one.str(), " Empty\n Empty\n\n");
 
-  v.AddSequence(Make("AC-GT*A", "r1", "len=7"));
+  v.AddSequence(MakeSequence("AC-GT*A", "r1", "len=7"));
   std::ostringstream two;
   v.Print(two);
   EXPECT_EQ(two.str(), " Empty\n Empty\n\nr1 len=7\nr1 len=7\nAC-GT*A\n");
@@ -96,8 +88,8 @@ TEST(SequenceVectorPrint, ExactText) {
 
 TEST(SequenceVectorSearch, FindEndOf) {
   SequenceVector v;
-  for (const char* chars : {"AAAA", "CCCC", "TTGGATCC", "GGATCC", "TTTT"}) v.AddSequence(Make(chars));
-  const Sequence tag = Make("GGA");
+  for (const char* chars : {"AAAA", "CCCC", "TTGGATCC", "GGATCC", "TTTT"}) v.AddSequence(MakeSequence(chars));
+  const Sequence tag = MakeSequence("GGA");
   int idx = -9;
   long pos = -9;
   bool rc = true;
@@ -112,14 +104,14 @@ TEST(SequenceVectorSearch, FindEndOf) {
 
   // Reverse strand: TCC is the reverse complement of GGA.
   SequenceVector r;
-  r.AddSequence(Make("AATCCA"));
+  r.AddSequence(MakeSequence("AATCCA"));
   r.FindEndOf(tag, idx, pos, rc);
   EXPECT_EQ(idx, 0);
   EXPECT_EQ(pos, 4);
   EXPECT_TRUE(rc);
 
   rc = false;
-  v.FindEndOf(Make("GCGC"), idx, pos, rc);
+  v.FindEndOf(MakeSequence("GCGC"), idx, pos, rc);
   EXPECT_EQ(idx, 4);
   EXPECT_EQ(pos, -1);
   EXPECT_FALSE(rc);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "TestSupport.h"
+
 #include <climits>
 #include <cstring>
 #include <sstream>
@@ -10,16 +12,6 @@
 #include <vector>
 
 namespace {
-
-Sequence Make(const std::string& chars, const std::string& name = "", const std::string& description = "") {
-  Sequence s;
-  s.mSeq.assign(chars.begin(), chars.end());
-  s.mName = name;
-  s.mDescription = description;
-  return s;
-}
-
-std::string Chars(const Sequence& s) { return std::string(s.mSeq.begin(), s.mSeq.end()); }
 
 struct MapCase {
   int arg;
@@ -30,7 +22,7 @@ struct MapCase {
 // Coordinate maps
 
 TEST(SequenceMaps, WorkedExampleBothDirections) {
-  Sequence s = Make("AC-GT*A");
+  Sequence s = MakeSequence("AC-GT*A");
   const MapCase padded[] = {{-3, -2}, {-1, 0}, {0, 1}, {1, 2}, {2, 2}, {3, 3},
                             {4, 4},   {5, 4},  {6, 5}, {7, 6}, {10, 9}};
   for (const MapCase& c : padded) EXPECT_EQ(s.Padded2Depadded(c.arg), c.expected) << "i=" << c.arg;
@@ -43,7 +35,7 @@ TEST(SequenceMaps, WorkedExampleBothDirections) {
 }
 
 TEST(SequenceMaps, LeadingTrailingAndAllPads) {
-  Sequence leading = Make("-*AC");
+  Sequence leading = MakeSequence("-*AC");
   EXPECT_EQ(leading.Depadded2Padded(1), 2);
   EXPECT_EQ(leading.mPadded2Depadded, (std::vector<int>{0, 0, 1, 2}));
   EXPECT_EQ(leading.mDepadded2Padded, (std::vector<int>{0, 2, 3}));
@@ -53,12 +45,12 @@ TEST(SequenceMaps, LeadingTrailingAndAllPads) {
   EXPECT_EQ(leading.Depadded2Padded(3), 4);
   EXPECT_EQ(leading.Depadded2Padded(0), -1);
 
-  Sequence trailing = Make("AC--");
+  Sequence trailing = MakeSequence("AC--");
   EXPECT_EQ(trailing.Depadded2Padded(3), 2);
   EXPECT_EQ(trailing.mDepadded2Padded, (std::vector<int>{0, 0, 1}));
   EXPECT_EQ(trailing.Padded2Depadded(4), 3);
 
-  Sequence pads = Make("--");
+  Sequence pads = MakeSequence("--");
   EXPECT_EQ(pads.Padded2Depadded(2), 1);
   EXPECT_EQ(pads.mPadded2Depadded, (std::vector<int>{0, 0}));
   for (int k = 1; k < 5; ++k) EXPECT_EQ(pads.Depadded2Padded(k), k);
@@ -82,7 +74,7 @@ TEST(SequenceMaps, EmptySequenceExtrapolatesWithoutCaches) {
 }
 
 TEST(SequenceMaps, ExtremeArgumentsStayDefined) {
-  Sequence s = Make("AC"), empty;
+  Sequence s = MakeSequence("AC"), empty;
   EXPECT_EQ(s.Padded2Depadded(INT_MIN), INT_MIN + 1);
   EXPECT_EQ(s.Padded2Depadded(INT_MAX - 1), INT_MAX);
   EXPECT_EQ(s.Depadded2Padded(INT_MAX), INT_MAX - 1);
@@ -96,7 +88,7 @@ TEST(SequenceMaps, ExtremeArgumentsStayDefined) {
 
 TEST(SequenceMaps, CacheRules) {
   // A built contig-to-position map is kept although the characters grew.
-  Sequence s = Make("AC");
+  Sequence s = MakeSequence("AC");
   EXPECT_EQ(s.Depadded2Padded(1), 0);
   EXPECT_EQ(s.mDepadded2Padded, (std::vector<int>{0, 0, 1}));
   s.ConcatenateString("-G");
@@ -106,7 +98,7 @@ TEST(SequenceMaps, CacheRules) {
   EXPECT_EQ(s.Depadded2Padded(3), 3);
 
   // Equal length counts as current.
-  Sequence t = Make("A-C");
+  Sequence t = MakeSequence("A-C");
   EXPECT_EQ(t.Padded2Depadded(2), 2);
   t.mSeq[1] = 'G';
   EXPECT_EQ(t.Padded2Depadded(2), 2);
@@ -114,15 +106,15 @@ TEST(SequenceMaps, CacheRules) {
   EXPECT_EQ(t.Padded2Depadded(2), 3);
 
   // Assignment replaces both caches.
-  Sequence u = Make("-A");
+  Sequence u = MakeSequence("-A");
   EXPECT_EQ(u.Depadded2Padded(1), 1);
-  u = Make("AAA");
+  u = MakeSequence("AAA");
   EXPECT_TRUE(u.mDepadded2Padded.empty());
   EXPECT_EQ(u.Depadded2Padded(1), 0);
 }
 
 TEST(SequenceMaps, CopiesCarryCaches) {
-  Sequence built = Make("A-C"), fresh = Make("A-C"), assigned;
+  Sequence built = MakeSequence("A-C"), fresh = MakeSequence("A-C"), assigned;
   built.Depadded2Padded(1);
   const Sequence copy(built), freshCopy(fresh);
   assigned = built;
@@ -135,7 +127,7 @@ TEST(SequenceMaps, CopiesCarryCaches) {
 // Building, exporting, printing
 
 TEST(SequenceBuild, InitConcatenateAndExport) {
-  Sequence s = Make("TT", "n", "d");
+  Sequence s = MakeSequence("TT", "n", "d");
   s.Depadded2Padded(1);
   std::string text = "A C\nG";
   s.InitFromString(text);
@@ -155,7 +147,7 @@ TEST(SequenceBuild, InitConcatenateAndExport) {
   s.ConcatenateString(" -*\t");
   EXPECT_EQ(Chars(s), "a c -*\t");
 
-  Sequence self = Make("AC"), other = Make("gg");
+  Sequence self = MakeSequence("AC"), other = MakeSequence("gg");
   self.Concatenate(self);
   self.Concatenate(other);
   EXPECT_EQ(Chars(self), "ACACgg");
@@ -181,7 +173,7 @@ TEST(SequenceBuild, ConcatenateNonWhiteSpaceKeepsEveryOtherCharacter) {
       {"x", "\r-*\r", "x\r-*\r"},
   };
   for (const Case& c : cases) {
-    Sequence s = Make(c.before);
+    Sequence s = MakeSequence(c.before);
     s.ConcatenateNonWhiteSpace(c.text);
     EXPECT_EQ(Chars(s), c.after) << "before=" << c.before;
   }
@@ -200,9 +192,9 @@ TEST(SequenceBuild, PrintFormats) {
     Sequence s;
     std::string print, printSeq;
   } cases[] = {
-      {Make("AC-GT*A", "r1", "len=7"), "r1 len=7\nAC-GT*A\n", "AC-GT*A\n"},
-      {Make("", "", ""), " \n\n", "\n"},
-      {Make("a c", "n", ""), "n \na c\n", "a c\n"},
+      {MakeSequence("AC-GT*A", "r1", "len=7"), "r1 len=7\nAC-GT*A\n", "AC-GT*A\n"},
+      {MakeSequence("", "", ""), " \n\n", "\n"},
+      {MakeSequence("a c", "n", ""), "n \na c\n", "a c\n"},
   };
   for (const Case& c : cases) {
     std::ostringstream print, printSeq;
@@ -230,16 +222,16 @@ TEST(SequenceRules, CharacterTables) {
 
   std::string printablePassing;
   for (int b = 0x20; b < 0x7f; ++b) {
-    if (Make(std::string(1, static_cast<char>(b))).OnlyUpperCaseBases()) printablePassing += static_cast<char>(b);
+    if (MakeSequence(std::string(1, static_cast<char>(b))).OnlyUpperCaseBases()) printablePassing += static_cast<char>(b);
   }
   EXPECT_EQ(printablePassing, "@ABCDEFGPQRSTUVW");
 }
 
 TEST(SequenceRules, WholeAndRangeTests) {
-  for (const char* yes : {"ACGT", "@ABCDEFGPQRSTUVW", "", "\x01\x87\xD7"}) EXPECT_TRUE(Make(yes).OnlyUpperCaseBases());
-  for (const char* no : {"ACGTN", "acgt", "AC-GT"}) EXPECT_FALSE(Make(no).OnlyUpperCaseBases());
-  EXPECT_TRUE(Make("").ContainsOnlyBasesSafe() && Make("ACgt").ContainsOnlyBasesSafe());
-  EXPECT_FALSE(Make("ACNT").ContainsOnlyBasesSafe());
+  for (const char* yes : {"ACGT", "@ABCDEFGPQRSTUVW", "", "\x01\x87\xD7"}) EXPECT_TRUE(MakeSequence(yes).OnlyUpperCaseBases());
+  for (const char* no : {"ACGTN", "acgt", "AC-GT"}) EXPECT_FALSE(MakeSequence(no).OnlyUpperCaseBases());
+  EXPECT_TRUE(MakeSequence("").ContainsOnlyBasesSafe() && MakeSequence("ACgt").ContainsOnlyBasesSafe());
+  EXPECT_FALSE(MakeSequence("ACNT").ContainsOnlyBasesSafe());
 
   struct Case {
     std::string chars;
@@ -259,7 +251,7 @@ TEST(SequenceRules, WholeAndRangeTests) {
       {"", 0, 4, true, true, false},
   };
   for (const Case& c : cases) {
-    const Sequence s = Make(c.chars);
+    const Sequence s = MakeSequence(c.chars);
     SCOPED_TRACE(c.chars + " " + std::to_string(c.start) + " " + std::to_string(c.count));
     EXPECT_EQ(s.OnlyUpperCaseBases(c.start, c.count), c.upper);
     EXPECT_EQ(s.ContainsOnlyBasesSafe(c.start, c.count), c.onlyBases);
@@ -268,25 +260,25 @@ TEST(SequenceRules, WholeAndRangeTests) {
 }
 
 TEST(SequenceEdit, InPlaceEdits) {
-  Sequence s = Make("AcG-n");
+  Sequence s = MakeSequence("AcG-n");
   s.ReverseComplement();
   EXPECT_EQ(Chars(s), "n-CgT");
-  s = Make("AcN-x*");
+  s = MakeSequence("AcN-x*");
   s.Nify();
   EXPECT_EQ(Chars(s), "Acnnnn");
-  s = Make("aZ-9\xE9");
+  s = MakeSequence("aZ-9\xE9");
   s.ToUpperCase();
   EXPECT_EQ(Chars(s), "AZ-9\xE9");
   s.ToLowerCase();
   EXPECT_EQ(Chars(s), "az-9\xE9");
-  s = Make("ACGTacgtN*");
+  s = MakeSequence("ACGTacgtN*");
   s.Complement();
   EXPECT_EQ(Chars(s), "TGCAtgcaN*");
   s.Reverse();
   EXPECT_EQ(Chars(s), "*NacgtACGT");
 
   // Same-length edits keep a built map as it was.
-  Sequence t = Make("A-C");
+  Sequence t = MakeSequence("A-C");
   t.Padded2Depadded(0);
   t.Nify();
   EXPECT_EQ(t.mPadded2Depadded, (std::vector<int>{1, 1, 2}));
@@ -302,7 +294,7 @@ TEST(SequenceEdit, Trim) {
       {10, -1, "XXXXXXXXXX"}, {1000, 5, "XXXXXXXXXX"}, {4, 2, "XXXXXXXXXX"},
   };
   for (const Case& c : cases) {
-    Sequence s = Make("ACGTACGTAC");
+    Sequence s = MakeSequence("ACGTACGTAC");
     s.Trim(c.a, c.b);
     EXPECT_EQ(Chars(s), c.after) << c.a << "," << c.b;
   }
@@ -315,13 +307,13 @@ TEST(SequenceEdit, Trim) {
 // Search
 
 TEST(SequenceSearch, Find) {
-  const Sequence s = Make("ACGTACGT"), empty;
+  const Sequence s = MakeSequence("ACGTACGT"), empty;
   const std::pair<const char*, int> cases[] = {
       {"GTA", 2}, {"gta", -1}, {"", 0}, {"CGT", 1}, {"ACGTACGT", 0}, {"ACGTACGTA", -1}};
-  for (const auto& c : cases) EXPECT_EQ(s.Find(Make(c.first)), c.second) << c.first;
+  for (const auto& c : cases) EXPECT_EQ(s.Find(MakeSequence(c.first)), c.second) << c.first;
   EXPECT_EQ(s.Find(s.mSeq.cbegin() + 5, s.mSeq.cend()), 1);
-  EXPECT_EQ(empty.Find(Make("")), -1);
-  EXPECT_EQ(empty.Find(Make("A")), -1);
+  EXPECT_EQ(empty.Find(MakeSequence("")), -1);
+  EXPECT_EQ(empty.Find(MakeSequence("A")), -1);
 }
 
 TEST(SequenceSearch, FindEndOf) {
@@ -340,8 +332,8 @@ TEST(SequenceSearch, FindEndOf) {
       {"", "", false, -1, false, ""},
   };
   for (const Case& c : cases) {
-    Sequence s = Make(c.chars);
-    const Sequence tag = Make(c.tag);
+    Sequence s = MakeSequence(c.chars);
+    const Sequence tag = MakeSequence(c.tag);
     bool reversed = c.reversedBefore;
     EXPECT_EQ(s.FindEndOf(tag, reversed), c.result) << c.chars << " " << c.tag;
     EXPECT_EQ(reversed, c.reversed) << c.chars << " " << c.tag;
@@ -372,8 +364,8 @@ TEST(SequenceSearch, FindEndOfTag) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.chars + " " + c.tag);
-    Sequence s = Make(c.chars);
-    Sequence tag = Make(c.tag);
+    Sequence s = MakeSequence(c.chars);
+    Sequence tag = MakeSequence(c.tag);
     long pos = 99;
     bool reversed = !c.reversed;
     s.FindEndOfTag(tag, c.s, c.e, pos, reversed);
@@ -385,8 +377,8 @@ TEST(SequenceSearch, FindEndOfTag) {
 
   // A window beyond the tag returns at once.
   for (int s : {1, 6}) {
-    Sequence seq = Make("ttACGTaa");
-    Sequence tag = Make("ACGTT");
+    Sequence seq = MakeSequence("ttACGTaa");
+    Sequence tag = MakeSequence("ACGTT");
     long pos = 99;
     bool reversed = true;
     seq.FindEndOfTag(tag, s, 6, pos, reversed);
@@ -402,7 +394,7 @@ TEST(SequenceSearch, FindEndOfTag) {
 // Sub-sequences and statistics
 
 TEST(SequenceSub, GetSubSequence) {
-  const Sequence s = Make("ACGTACGTAC", "r", "d");
+  const Sequence s = MakeSequence("ACGTACGTAC", "r", "d");
   struct Case {
     long start, end;
     std::string chars, description;
@@ -413,7 +405,7 @@ TEST(SequenceSub, GetSubSequence) {
       {10, 12, "", "old"},
   };
   for (const Case& c : cases) {
-    Sequence out = Make("zzzz", "oldname", "old");
+    Sequence out = MakeSequence("zzzz", "oldname", "old");
     out.Padded2Depadded(0);
     s.GetSubSequence(out, c.start, c.end);
     EXPECT_EQ(Chars(out), c.chars) << c.start << "," << c.end;
@@ -422,7 +414,7 @@ TEST(SequenceSub, GetSubSequence) {
     EXPECT_EQ(out.mPadded2Depadded, (std::vector<int>{1, 2, 3, 4}));
   }
 
-  Sequence self = Make("ACGTACGTAC", "r", "d");
+  Sequence self = MakeSequence("ACGTACGTAC", "r", "d");
   self.GetSubSequence(self, 2, 4);
   EXPECT_EQ(Chars(self), "GTA");
   EXPECT_EQ(self.mDescription, "d[2,4]");
@@ -442,7 +434,7 @@ TEST(SequenceStats, ComputeGCStats) {
       {"GC", 2, 2, 0, "gc"},
   };
   for (const Case& c : cases) {
-    Sequence s = Make(c.chars);
+    Sequence s = MakeSequence(c.chars);
     int length = -1, gc = -1, cpg = -1;
     s.ComputeGCStats(length, gc, cpg);
     EXPECT_EQ(length, c.length) << c.chars;
