@@ -39,16 +39,8 @@ struct LineView {
 
 // GetLine without the copy: the same text, the same effect on the stream.
 inline void ReadLineView(std::istream& in, LineView& line) {
-  readbuf[0] = '\0';
-  in.getline(readbuf, kReadBufSize);
-  const bool ok = !in.fail();
-  const void* nul = std::memchr(readbuf, '\0', kReadBufSize);
-  std::size_t len = nul ? static_cast<const char*>(nul) - readbuf : kReadBufSize - 1;
-  if (ok && len > 0 && readbuf[len - 1] == '\r') {
-    std::streamsize stored = in.gcount();
-    if (!in.eof()) --stored;  // the '\n' was consumed as well
-    if (stored == static_cast<std::streamsize>(len)) --len;
-  }
+  std::size_t len = 0;
+  GetLineInBuffer(in, len);
   line.mText = readbuf;
   line.mLength = static_cast<int>(len);
 }

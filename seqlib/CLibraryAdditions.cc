@@ -8,7 +8,7 @@
 
 char readbuf[kReadBufSize];
 
-bool GetLine(std::istream& in, std::string& line) {
+bool GetLineInBuffer(std::istream& in, std::size_t& length) {
   readbuf[0] = '\0';
   in.getline(readbuf, kReadBufSize);
   const bool ok = !in.fail();
@@ -24,6 +24,13 @@ bool GetLine(std::istream& in, std::string& line) {
     if (!in.eof()) --stored;  // the '\n' was consumed as well
     if (stored == static_cast<std::streamsize>(len)) --len;
   }
+  length = len;
+  return ok;
+}
+
+bool GetLine(std::istream& in, std::string& line) {
+  std::size_t len = 0;
+  const bool ok = GetLineInBuffer(in, len);
   line.assign(readbuf, len);
   return ok;
 }

@@ -3,6 +3,7 @@
 #ifndef PILEOGRAPH_CLIBRARYADDITIONS_H
 #define PILEOGRAPH_CLIBRARYADDITIONS_H
 
+#include <cstddef>
 #include <cstdlib>
 #include <istream>
 #include <string>
@@ -18,6 +19,8 @@ extern char readbuf[kReadBufSize];
 // characters or more (its first kReadBufSize - 1 characters are returned and
 // the stream is left failed). Not reentrant.
 bool GetLine(std::istream& in, std::string& line);
+// GetLine without the copy: the line is left in readbuf, its length in `length`.
+bool GetLineInBuffer(std::istream& in, std::size_t& length);
 
 std::string itoa(int value);                            // "%d"
 std::string itostring(int value);                       // "%d"
