@@ -140,13 +140,16 @@ void FitToSize(std::vector<T>& v) {
 // are stored in pieces of kPendingLimit.
 bool ReadRecords(std::istream& in, std::vector<Sequence>& list, long k) {
   LineReader lines(in);
+  // Sequence text of the current record: pending[0, held). The vector only
+  // grows, so appending a line is a bounds check and a memcpy.
   std::vector<char> pending;
+  size_t held = 0;
   auto store = [&]() {
-    if (k >= 0 && !pending.empty()) {
+    if (k >= 0 && held > 0) {
       std::vector<char>& seq = list[k].mSeq;
-      seq.insert(seq.end(), pending.begin(), pending.end());
+      seq.insert(seq.end(), pending.data(), pending.data() + held);
     }
-    pending.clear();
+    held = 0;
   };
   char* line = nullptr;
   size_t n = 0;
@@ -162,10 +165,13 @@ bool ReadRecords(std::istream& in, std::vector<Sequence>& list, long k) {
       SplitHeader(line + 1, n - 1, rec.mName, rec.mDescription);
     } else if (k >= 0) {
       if (n > 0 && (line[n - 1] == ' ' || line[n - 1] == '\t')) --n;
-      pending.insert(pending.end(), line, line + n);
-      if (pending.size() >= kPendingLimit) store();
+      if (n > 0) {
+        if (held + n > pending.size()) pending.resize(std::max(held + n, 2 * pending.size()));
+        std::memcpy(pending.data() + held, line, n);
+        held += n;
+        if (held >= kPendingLimit) store();
+      }
     }
-    if (in.eof()) break;
   }
   if (k >= 0) {
     store();
@@ -256,7 +262,6 @@ bool ReadQualRecords(std::istream& in, std::vector<SequenceQuality>& list, int r
     } else if (k >= 0) {
       GetIntsFromLine(line, list[k].mQual);
     }
-    if (in.eof()) break;
   }
   if (k >= 0) FitToSize(list[k].mQual);
   list.resize(static_cast<size_t>(k + 1));
