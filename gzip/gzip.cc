@@ -81,7 +81,7 @@ int GzipStreamBuf::FlushBuffer() {
   if (!mIsOpen) return traits_type::eof();
   const int w = static_cast<int>(pptr() - pbase());
   if (gzwrite(mGzFile, pbase(), static_cast<unsigned>(w)) != w) return traits_type::eof();
-  pbump(-w);
+  setp(mBuffer, mBuffer + kPutAreaSize);
   return w;
 }
 
@@ -93,7 +93,16 @@ GzipStreamBuf::int_type GzipStreamBuf::overflow(int_type ch) {
     *pptr() = traits_type::to_char_type(ch);
     pbump(1);
   }
-  if (FlushBuffer() == traits_type::eof()) return traits_type::eof();
+  if (FlushBuffer() == traits_type::eof()) {
+    // The pending bytes now run one past the put area: end the area there,
+    // so that bulk writes see no room and come back here to retry.
+    if (pptr() > epptr()) {
+      const int pending = static_cast<int>(pptr() - pbase());
+      setp(mBuffer, mBuffer + pending);
+      pbump(pending);
+    }
+    return traits_type::eof();
+  }
   return ch;
 }
 

@@ -337,6 +337,9 @@ TEST_F(GzipTest, WriteFailuresAreReported) {
   GzipOutputStream large("/dev/full");
   large.write(big.data(), static_cast<std::streamsize>(big.size()));
   EXPECT_TRUE(large.bad());
+  large.clear();  // a retry fails again, and nothing is written out of place
+  large << "retry" << std::string(400, 'x');
+  EXPECT_TRUE(large.bad());
 
   // After a failed flush the full buffer stays pending; more characters are
   // refused without being stored beyond it.
@@ -345,6 +348,7 @@ TEST_F(GzipTest, WriteFailuresAreReported) {
   EXPECT_LT(buf.sputn(big.data(), static_cast<std::streamsize>(big.size())), static_cast<std::streamsize>(big.size()));
   EXPECT_EQ(buf.pptr() - buf.pbase(), GzipStreamBuf::kBufferSize);
   for (int i = 0; i < 10; ++i) EXPECT_EQ(buf.sputc('\0'), EOF);
+  EXPECT_EQ(buf.sputn("retry", 5), 0);
   EXPECT_EQ(buf.pptr() - buf.pbase(), GzipStreamBuf::kBufferSize);
   EXPECT_TRUE(buf.is_open());
   EXPECT_EQ(buf.pubsync(), -1);
