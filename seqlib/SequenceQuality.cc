@@ -63,7 +63,7 @@ int SequenceQuality::RFindPhred20() const {
 
 void SequenceQuality::Trim(long a, long b) {
   const long n = static_cast<long>(mQual.size());
-  if (a >= 0) std::fill(mQual.begin(), mQual.begin() + std::min(a + 1, n), 0);
+  if (a >= 0) std::fill(mQual.begin(), mQual.begin() + (a < n ? a + 1 : n), 0);
   if (b >= 0 && b < n) std::fill(mQual.begin() + b, mQual.end(), 0);
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
 #include <numeric>
 #include <sstream>
@@ -86,6 +87,7 @@ TEST(SequenceQuality, EditingInPlace) {
   } cases[] = {
       {1, 3, {0, 0, 30, 0, 0}},     {-1, -1, {30, 30, 30, 30, 30}}, {-1, 5, {30, 30, 30, 30, 30}},
       {0, 0, {0, 0, 0, 0, 0}},      {9, 9, {0, 0, 0, 0, 0}},        {-3, 4, {30, 30, 30, 30, 0}},
+      {LONG_MAX, LONG_MIN, {0, 0, 0, 0, 0}},
   };
   for (const Case& c : cases) {
     SequenceQuality q = Make({30, 30, 30, 30, 30});
