@@ -49,24 +49,23 @@ struct PadLess {
 };
 
 // Pads of every hit as the layout places them: a contig-side column holding
-// '-' or '*', or lying past the end of a contig side shorter than its read
-// side, is a pad after the last contig base before it. This is the same rule
-// by which InitWithQueries gives each column its contig coordinate, so every
-// read's pad columns find union columns.
+// '-' or '*', or a read column past the end of a shorter contig side, is a
+// pad after the last contig base before it. This is the same rule by which
+// InitWithQueries gives each column its contig coordinate, so every read's
+// pad columns find union columns.
 void CollectLayoutPads(const CMParse& cm, std::vector<padInfo>& pads) {
   for (size_t i = 0; i < cm.mHits.size(); ++i) {
     const CMHit& hit = cm.mHits[i];
     const std::vector<char>& src = hit.mSourceAligned.mSeq;
     const size_t columns = hit.mQueryAligned.mSeq.size();
-    const size_t inSource = std::min(columns, src.size());
     const int read = ClampToInt(static_cast<long long>(i));
     const long long before = static_cast<long long>(hit.mSourceStart) - 1;
     size_t padCount = 0;
-    ForEachPad(src.data(), inSource, [&](size_t j) {
+    ForEachPad(src.data(), src.size(), [&](size_t j) {
       pads.push_back({ClampToInt(before + static_cast<long long>(j - padCount)), read});
       ++padCount;
     });
-    for (size_t j = inSource; j < columns; ++j) {
+    for (size_t j = src.size(); j < columns; ++j) {
       pads.push_back({ClampToInt(before + static_cast<long long>(j - padCount)), read});
       ++padCount;
     }

@@ -175,7 +175,7 @@ TEST(PileographTest, UnionContigCases) {
       {"pads beyond the contig dropped", "ACGT", {Hit("a", 5, "AA-A", "AAGA")}, "ACGT"},
       {"'*' in a contig side is a pad column", "ACGT", {Hit("a", 0, "A*C-G", "ATCAG")}, "A-C-GT"},
       {"read side past a shorter contig side", "ACGT", {Hit("a", 0, "AC", "ACTT")}, "AC--GT"},
-      {"contig side past the read side ignored", "ACGT", {Hit("a", 0, "AC--GT", "AC")}, "ACGT"},
+      {"pads of a contig side past its read side", "ACGT", {Hit("a", 0, "AC--GT", "AC")}, "AC--GT"},
       {"case kept", "acgT", {Hit("a", 0, "a-c", "agc")}, "a-cgT"},
       {"empty contig", "", {Hit("a", 0, "--A", "GGA"), Hit("b", 3, "A-C", "AGC")}, ""},
   };
