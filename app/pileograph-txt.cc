@@ -34,14 +34,19 @@ std::string SystemReason(int err, const char* fallback) {
 }
 
 // Errno of opening `path` for reading, 0 when it opens (a directory does not).
+// A pipe or device is only checked for permission: opening and closing a
+// named pipe here could drop what its writer has sent, or leave the real
+// open waiting for a writer that is gone.
 int OpenError(const char* path) {
+  struct stat st;
   errno = 0;
+  if (stat(path, &st) != 0) return errno != 0 ? errno : EIO;
+  if (S_ISDIR(st.st_mode)) return EISDIR;
+  if (!S_ISREG(st.st_mode)) return access(path, R_OK) == 0 ? 0 : (errno != 0 ? errno : EACCES);
   std::FILE* f = std::fopen(path, "r");
   if (f == nullptr) return errno != 0 ? errno : EIO;
-  struct stat st;
-  const bool dir = fstat(fileno(f), &st) == 0 && S_ISDIR(st.st_mode);
   std::fclose(f);
-  return dir ? EISDIR : 0;
+  return 0;
 }
 
 // Removes a pileup file that could not be written whole; only regular files.

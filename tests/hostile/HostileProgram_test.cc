@@ -318,6 +318,45 @@ TEST(HostileProgram, HugeNamesAndManyTiedHits) {
   }
 }
 
+// Writes `text` into the named pipe `path` from a child process: it waits
+// for a reader, writes everything, closes and ends.
+pid_t FeedPipe(const std::string& path, const std::string& text) {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    const int fd = open(path.c_str(), O_WRONLY);
+    size_t done = 0;
+    while (fd >= 0 && done < text.size()) {
+      const ssize_t n = write(fd, text.data() + done, text.size() - done);
+      if (n <= 0) break;
+      done += static_cast<size_t>(n);
+    }
+    if (fd >= 0) close(fd);
+    _exit(done == text.size() ? 0 : 1);
+  }
+  return pid;
+}
+
+// Contig and report from named pipes whose writers finish at once: both are
+// read whole, and nothing waits for a writer that has gone.
+TEST(HostileProgram, NamedPipesAreReadWhole) {
+  for (int round = 0; round < 10; ++round) {
+    ScratchDir dir;
+    ASSERT_EQ(mkfifo((dir / "contig.fa").c_str(), 0600), 0);
+    ASSERT_EQ(mkfifo((dir / "report.cm").c_str(), 0600), 0);
+    const pid_t writers[] = {FeedPipe(dir / "contig.fa", Data("contig.fa")),
+                             FeedPipe(dir / "report.cm", Data("report.cm"))};
+    const ChildResult r = RunProgram(dir, {}, 5);
+    for (pid_t w : writers) {
+      kill(w, SIGKILL);  // a writer still waiting for a reader
+      waitpid(w, nullptr, 0);
+    }
+    EXPECT_FALSE(r.mTimedOut) << round;
+    EXPECT_EQ(r.mStatus, 0) << round << r.mStderr;
+    EXPECT_EQ(r.mStdout, kConsole) << round;
+    EXPECT_EQ(hostile::ReadFile(dir / "pileup.txt"), Data("basic.pileup")) << round;
+  }
+}
+
 // Failures the command line reports: a message naming the file and the
 // reason on standard error, status 1 (2 for a usage error), no pileup left.
 TEST(HostileProgram, CommandLineFailuresAreReported) {
