@@ -67,15 +67,6 @@ std::string PileupLine(const std::string& name, const std::string& number, const
 
 std::string Dots(size_t n) { return std::string(n, '.'); }
 
-std::string WithCRLF(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    if (c == '\n') out += '\r';
-    out += c;
-  }
-  return out;
-}
-
 // Small hand-made files whose whole pileup is known.
 TEST(HostileProgram, SmallFilesGiveTheirExactLayout) {
   struct Case {
@@ -139,8 +130,8 @@ TEST(HostileProgram, DegenerateFilesEndCleanly) {
       {"NUL line after the header", ">contig\n" + nuls + "\nACGT\n", "", 0, "", nullptr},
       {"garbage report", contig, garbage, 0, nullptr, nullptr},
       {"garbage contig", garbage, report, 0, nullptr, nullptr},
-      {"CR LF everywhere", WithCRLF(contig), WithCRLF(report), 0, "", "basic.pileup"},
-      {"CR LF contig only", WithCRLF(contig), report, 0, "", "basic.pileup"},
+      {"CR LF everywhere", hostile::WithCRLF(contig), hostile::WithCRLF(report), 0, "", "basic.pileup"},
+      {"CR LF contig only", hostile::WithCRLF(contig), report, 0, "", "basic.pileup"},
   };
   for (const Case& c : cases) {
     ScratchDir dir;

@@ -251,15 +251,6 @@ void RunCases(const std::vector<FileCase>& cases) {
   }
 }
 
-std::string WithCRLF(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    if (c == '\n') out += '\r';
-    out += c;
-  }
-  return out;
-}
-
 const std::string kFasta = ">r1 first read\nACGT\nAC-GT*\n\n>r2\n>r3  two  blanks \nNNNN \n";
 const std::string kQual = ">q1 x\n10 20  30\n40\n>q2\n\n7\n";
 const std::string kReport = hostile::ReadFile(std::string(TEST_DATA_DIR) + "/report.cm");
@@ -299,9 +290,9 @@ TEST(HostileReaders, CRLFFilesReadLikeTheirLFTwins) {
     return result;
   };
   RunCases({
-      {"FASTA CR LF", WithCRLF(kFasta), SequenceReaders, twin(kFasta, SequenceReaders), 5},
-      {"quality CR LF", WithCRLF(kQual), QualityReaders, twin(kQual, QualityReaders), 5},
-      {"report CR LF", WithCRLF(kReport), ReportReaders, twin(kReport, ReportReaders), 5},
+      {"FASTA CR LF", hostile::WithCRLF(kFasta), SequenceReaders, twin(kFasta, SequenceReaders), 5},
+      {"quality CR LF", hostile::WithCRLF(kQual), QualityReaders, twin(kQual, QualityReaders), 5},
+      {"report CR LF", hostile::WithCRLF(kReport), ReportReaders, twin(kReport, ReportReaders), 5},
   });
   // And the LF twins themselves read as the formats define.
   EXPECT_EQ(twin(kReport, ReportReaders),
