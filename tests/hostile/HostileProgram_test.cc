@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "HostileSupport.h"
+#include "TestSupport.h"
 
 namespace {
 
@@ -130,8 +131,8 @@ TEST(HostileProgram, DegenerateFilesEndCleanly) {
       {"NUL line after the header", ">contig\n" + nuls + "\nACGT\n", "", 0, "", nullptr},
       {"garbage report", contig, garbage, 0, nullptr, nullptr},
       {"garbage contig", garbage, report, 0, nullptr, nullptr},
-      {"CR LF everywhere", hostile::WithCRLF(contig), hostile::WithCRLF(report), 0, "", "basic.pileup"},
-      {"CR LF contig only", hostile::WithCRLF(contig), report, 0, "", "basic.pileup"},
+      {"CR LF everywhere", Crlf(contig), Crlf(report), 0, "", "basic.pileup"},
+      {"CR LF contig only", Crlf(contig), report, 0, "", "basic.pileup"},
   };
   for (const Case& c : cases) {
     ScratchDir dir;

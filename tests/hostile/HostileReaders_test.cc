@@ -16,6 +16,7 @@
 #include "FASTAFile.h"
 #include "HostileSupport.h"
 #include "ParseUtils.h"
+#include "TestSupport.h"
 
 namespace {
 
@@ -290,9 +291,9 @@ TEST(HostileReaders, CRLFFilesReadLikeTheirLFTwins) {
     return result;
   };
   RunCases({
-      {"FASTA CR LF", hostile::WithCRLF(kFasta), SequenceReaders, twin(kFasta, SequenceReaders), 5},
-      {"quality CR LF", hostile::WithCRLF(kQual), QualityReaders, twin(kQual, QualityReaders), 5},
-      {"report CR LF", hostile::WithCRLF(kReport), ReportReaders, twin(kReport, ReportReaders), 5},
+      {"FASTA CR LF", Crlf(kFasta), SequenceReaders, twin(kFasta, SequenceReaders), 5},
+      {"quality CR LF", Crlf(kQual), QualityReaders, twin(kQual, QualityReaders), 5},
+      {"report CR LF", Crlf(kReport), ReportReaders, twin(kReport, ReportReaders), 5},
   });
   // And the LF twins themselves read as the formats define.
   EXPECT_EQ(twin(kReport, ReportReaders),

@@ -154,16 +154,6 @@ inline std::string Garbage(size_t n, unsigned long long seed) {
   return bytes;
 }
 
-// The text with CR LF line ends.
-inline std::string WithCRLF(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    if (c == '\n') out += '\r';
-    out += c;
-  }
-  return out;
-}
-
 }  // namespace hostile
 
 #endif
