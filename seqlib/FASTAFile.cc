@@ -237,6 +237,18 @@ void WriteQualRecord(std::ostream& os, const SequenceQuality& rec, int perLine) 
   if (n % width != 0) os << std::endl;
 }
 
+// Opens `name` for writing and hands the stream to `write`; says so when the
+// file cannot be opened.
+template <typename Writer>
+void WriteToFile(const std::string& name, Writer write) {
+  std::ofstream os(name);
+  if (!os) {
+    std::cout << name << " file open failed" << std::endl;
+    return;
+  }
+  write(os);
+}
+
 bool IsBlankLine(const char* line, size_t n) {
   return std::all_of(line, line + n, IsBlank);
 }
@@ -385,21 +397,11 @@ void FASTAFile::Write(std::ostream& os, const Sequence& seq) {
 }
 
 void FASTAFile::Write(std::string name, const SequenceVector& list) {
-  std::ofstream os(name);
-  if (!os) {
-    std::cout << name << " file open failed" << std::endl;
-    return;
-  }
-  Write(os, list);
+  WriteToFile(name, [&](std::ostream& os) { Write(os, list); });
 }
 
 void FASTAFile::Write(std::string name, const Sequence& seq) {
-  std::ofstream os(name);
-  if (!os) {
-    std::cout << name << " file open failed" << std::endl;
-    return;
-  }
-  Write(os, seq);
+  WriteToFile(name, [&](std::ostream& os) { Write(os, seq); });
 }
 
 bool FASTAFile::ReadQual(std::istream& in, SequenceQualityVector& list) {
@@ -475,19 +477,9 @@ void FASTAFile::WriteQual(std::ostream& os, const SequenceQualityVector& list) {
 }
 
 void FASTAFile::WriteQual(std::string name, const SequenceQualityVector& list) {
-  std::ofstream os(name);
-  if (!os) {
-    std::cout << name << " file open failed" << std::endl;
-    return;
-  }
-  WriteQual(os, list);
+  WriteToFile(name, [&](std::ostream& os) { WriteQual(os, list); });
 }
 
 void FASTAFile::WriteQual(std::string name, const SequenceQuality& qual) {
-  std::ofstream os(name);
-  if (!os) {
-    std::cout << name << " file open failed" << std::endl;
-    return;
-  }
-  WriteQual(os, qual);
+  WriteToFile(name, [&](std::ostream& os) { WriteQual(os, qual); });
 }
