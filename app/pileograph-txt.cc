@@ -3,14 +3,9 @@
 //
 //   pileograph-txt contig-file report-file pileup-file [start end]
 
-#include <malloc.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
-#include <climits>
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -18,7 +13,7 @@
 #include <iostream>
 #include <string>
 
-#include "FASTAFile.h"
+#include "Heap.h"
 #include "Pileograph.h"
 
 namespace {
@@ -33,52 +28,10 @@ std::string SystemReason(int err, const char* fallback) {
   return err != 0 ? std::string(std::strerror(err)) : std::string(fallback);
 }
 
-// Errno of opening `path` for reading, 0 when it opens (a directory does not).
-// A pipe or device is only checked for permission: opening and closing a
-// named pipe here could drop what its writer has sent, or leave the real
-// open waiting for a writer that is gone.
-int OpenError(const char* path) {
-  struct stat st;
-  errno = 0;
-  if (stat(path, &st) != 0) return errno != 0 ? errno : EIO;
-  if (S_ISDIR(st.st_mode)) return EISDIR;
-  if (!S_ISREG(st.st_mode)) return access(path, R_OK) == 0 ? 0 : (errno != 0 ? errno : EACCES);
-  std::FILE* f = std::fopen(path, "r");
-  if (f == nullptr) return errno != 0 ? errno : EIO;
-  std::fclose(f);
-  return 0;
-}
-
 // Removes a pileup file that could not be written whole; only regular files.
 void RemovePartial(const char* path) {
   struct stat st;
   if (stat(path, &st) == 0 && S_ISREG(st.st_mode)) std::remove(path);
-}
-
-// Lets the heap hold the run's data on transparent huge pages, which cuts
-// the page faults of filling it up to 512-fold. The heap grows once by
-// `bytes` (address space only), that stretch is advised for huge pages, and
-// it stays the heap's: blocks up to 32 MB come from it and nothing is trimmed.
-// Where huge pages are off, or the heap cannot grow, only the malloc settings
-// change.
-void PrepareHeap(long long bytes) {
-  constexpr long long kMaxMmapThreshold = 32LL << 20;
-  if (bytes <= 0 || bytes > (1LL << 40)) return;
-  mallopt(M_MMAP_THRESHOLD, static_cast<int>(kMaxMmapThreshold));
-  mallopt(M_TRIM_THRESHOLD, INT_MAX);
-  if (bytes > INT_MAX) bytes = INT_MAX;
-  char* before = static_cast<char*>(sbrk(0));
-  mallopt(M_TOP_PAD, static_cast<int>(bytes));
-  void* volatile probe = std::malloc(1 << 20);  // more than the heap has spare
-  mallopt(M_TOP_PAD, 128 * 1024);
-  char* after = static_cast<char*>(sbrk(0));
-  const uintptr_t page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
-  const uintptr_t from = (reinterpret_cast<uintptr_t>(before) + page - 1) & ~(page - 1);
-  const uintptr_t to = reinterpret_cast<uintptr_t>(after) & ~(page - 1);
-  const bool grew = before != reinterpret_cast<char*>(-1) && after != reinterpret_cast<char*>(-1) &&
-                    after - before >= bytes;
-  if (grew && to > from) madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
-  std::free(probe);
 }
 
 }  // namespace
@@ -105,12 +58,11 @@ int main(int argc, char** argv) {
   Pileograph& pg = *engine;
 
   std::cout << "Read contig.." << std::flush;
-  const int contigErr = OpenError(contigPath);
-  // What ReadSource does, keeping the reader's answer whether a record was read.
-  const bool haveContig = contigErr == 0 && FASTAFile().Read(std::string(contigPath), pg.mSource);
+  int error = 0;
+  const bool haveContig = pg.ReadSource(contigPath, error);
   std::cout << "done." << std::endl;
-  if (contigErr != 0) {
-    Fail(contigPath, std::strerror(contigErr));
+  if (error != 0) {
+    Fail(contigPath, std::strerror(error));
     return 1;
   }
   if (!haveContig) {
@@ -119,11 +71,10 @@ int main(int argc, char** argv) {
   }
 
   std::cout << "Parse CM.." << std::flush;
-  const int reportErr = OpenError(reportPath);
-  if (reportErr == 0) pg.ReadCM(reportPath);
+  pg.ReadCM(reportPath, error);
   std::cout << "done." << std::endl;
-  if (reportErr != 0) {
-    Fail(reportPath, std::strerror(reportErr));
+  if (error != 0) {
+    Fail(reportPath, std::strerror(error));
     return 1;
   }
 

@@ -26,23 +26,17 @@ const BlankTable kBlanks;
 
 inline bool IsBlank(char c) { return kBlanks.mIsBlank[static_cast<unsigned char>(c)]; }
 
-// Reads past one line whose text is not needed, with the same effect on the
-// stream as GetLine.
-inline void SkipLine(std::istream& in) { in.getline(readbuf, kReadBufSize); }
-
-// A line as GetLine gives it, left where it was read instead of copied out;
-// valid until the next read.
+// A line as the reader gives it, left where it was read; valid until the
+// next read.
 struct LineView {
-  const char* mText = readbuf;
+  char* mText = nullptr;
   int mLength = 0;
 };
 
-// GetLine without the copy: the same text, the same effect on the stream.
-inline void ReadLineView(std::istream& in, LineView& line) {
-  std::size_t len = 0;
-  GetLineInBuffer(in, len);
-  line.mText = readbuf;
-  line.mLength = static_cast<int>(len);
+inline void ReadLine(LineReader& lines, LineView& line) {
+  size_t n = 0;
+  lines.Next(line.mText, n);
+  line.mLength = static_cast<int>(n);
 }
 
 // Block lines are full of bases, which never hold an 'o': most are told
@@ -138,166 +132,29 @@ bool IsMatchLine(const std::string& line) {
 
 namespace {
 
-// The lines of a stream, read with GetLine.
-class StreamLines {
- public:
-  explicit StreamLines(std::istream& in) : mIn(in) {}
-  void Read(std::string& line) { GetLine(mIn, line); }
-  void Read(LineView& line) { ReadLineView(mIn, line); }
-  void Skip() { SkipLine(mIn); }
-  bool Ended() const { return mIn.eof() || mIn.fail(); }
-
- private:
-  std::istream& mIn;
-};
-
-// The lines of a file, read in large blocks and split in place, with what
-// StreamLines gives over an ifstream of the same file: the same texts
-// (GetLine's length limit, NUL and CR rules) and the same line that ends
-// the input (end of file, or a line beyond the limit, which fails).
-class FileLines {
- public:
-  explicit FileLines(const std::string& path) : mFile(std::fopen(path.c_str(), "rb")) {
-    if (mFile == nullptr) {
-      mFailed = true;
-      return;
-    }
-    std::setvbuf(mFile, nullptr, _IONBF, 0);  // blocks go straight into mBuf
-    mBuf.resize(kCapacity);
-  }
-  ~FileLines() {
-    if (mFile != nullptr) std::fclose(mFile);
-  }
-  FileLines(const FileLines&) = delete;
-  FileLines& operator=(const FileLines&) = delete;
-
-  void Read(std::string& line) {
-    LineView view;
-    Read(view);
-    line.assign(view.mText, static_cast<size_t>(view.mLength));
-  }
-
-  void Read(LineView& line) {
-    size_t stored = 0;
-    const char* text = Next(stored);
-    // The text ends at a NUL; the next one is looked for once per stretch.
-    size_t len = stored;
-    if (stored > 0) {
-      const size_t at = static_cast<size_t>(text - mBuf.data());
-      if (mNul < at || !mNulValid) {
-        const void* nul = std::memchr(text, '\0', mEnd - at);
-        mNul = nul != nullptr ? static_cast<size_t>(static_cast<const char*>(nul) - mBuf.data()) : mEnd;
-        mNulValid = true;
-      }
-      if (mNul < at + stored) len = mNul - at;
-    }
-    if (!mFailed && len > 0 && len == stored && text[len - 1] == '\r') --len;
-    line.mText = text;
-    line.mLength = static_cast<int>(len);
-  }
-
-  void Skip() {
-    size_t stored = 0;
-    Next(stored);
-  }
-
-  bool Ended() const { return mAtEof || mFailed; }
-
- private:
-  // Longest line text kept, as std::istream::getline into readbuf keeps it.
-  static constexpr size_t kMaxStored = kReadBufSize - 1;
-  // Room for the longest line and the character after it, plus a block.
-  static constexpr size_t kCapacity = kMaxStored + 1 + 256 * 1024;
-
-  // The next line's stored characters (`stored` of them), with the state
-  // changes of getline: end of file sets mAtEof, and mFailed is set when no
-  // character was taken, or when kMaxStored were stored and the next is not
-  // '\n' (the rest of that line is left unread). Once ended, lines are empty.
-  const char* Next(size_t& stored) {
-    stored = 0;
-    if (mAtEof || mFailed) {
-      mFailed = true;
-      return mBuf.data();
-    }
-    for (;;) {
-      const size_t avail = mEnd - mPos;
-      const char* start = mBuf.data() + mPos;
-      const void* nl = std::memchr(start, '\n', std::min(avail, kMaxStored));
-      if (nl != nullptr) {
-        stored = static_cast<size_t>(static_cast<const char*>(nl) - start);
-        mPos += stored + 1;
-        return start;
-      }
-      if (avail > kMaxStored) {
-        // kMaxStored characters and no line end among them.
-        stored = kMaxStored;
-        if (start[kMaxStored] == '\n') {
-          mPos += kMaxStored + 1;
-        } else {
-          mPos += kMaxStored;
-          mFailed = true;
-        }
-        return start;
-      }
-      if (mNoMoreData) {
-        // The last line, without a line end.
-        stored = avail;
-        mPos = mEnd;
-        mAtEof = true;
-        if (stored == 0) mFailed = true;
-        return start;
-      }
-      Refill();
-    }
-  }
-
-  // Moves the unread characters to the front and reads after them.
-  void Refill() {
-    mNulValid = false;
-    if (mPos > 0) {
-      std::memmove(mBuf.data(), mBuf.data() + mPos, mEnd - mPos);
-      mEnd -= mPos;
-      mPos = 0;
-    }
-    const size_t got = std::fread(mBuf.data() + mEnd, 1, mBuf.size() - mEnd, mFile);
-    if (got == 0) mNoMoreData = true;
-    mEnd += got;
-  }
-
-  std::FILE* mFile;
-  std::vector<char> mBuf;
-  size_t mPos = 0;  // first unread character
-  size_t mEnd = 0;  // end of the characters read
-  size_t mNul = 0;  // first NUL at or after the current line, or mEnd
-  bool mNulValid = false;
-  bool mNoMoreData = false;
-  bool mAtEof = false;
-  bool mFailed = false;
-};
-
-// Appends the hits of the report's lines to `hits`.
-template <class Lines>
-void ParseLines(Lines& lines, CMParse& cm) {
+// Appends the hits of the report's lines to `cm.mHits`.
+void ParseLines(LineReader& lines, CMParse& cm) {
   std::string line;
   CMHit hit;  // reused: its texts keep their capacity from hit to hit
+  LineView block;
   for (;;) {
-    lines.Read(line);
+    ReadLine(lines, block);
+    line.assign(block.mText, static_cast<size_t>(block.mLength));
     if (IsMatchLine(line)) {
       hit.mQueryAligned.mSeq.clear();
       hit.mSourceAligned.mSeq.clear();
       cm.ParseStatsFromLine(line, hit);
       const int queryTokens = hit.mIsReverse ? 2 : 1;
       lines.Skip();
-      LineView block;
-      lines.Read(block);
+      ReadLine(lines, block);
       while (!ContainsTransitions(block.mText, static_cast<size_t>(block.mLength)) &&
              !lines.Ended()) {
         AppendBlockText(block, queryTokens, hit.mQueryAligned);
         lines.Skip();
-        lines.Read(block);
+        ReadLine(lines, block);
         AppendBlockText(block, 1, hit.mSourceAligned);
         lines.Skip();
-        lines.Read(block);
+        ReadLine(lines, block);
       }
       cm.mHits.push_back(hit);  // the copy holds its texts without spare capacity
     }
@@ -308,12 +165,23 @@ void ParseLines(Lines& lines, CMParse& cm) {
 }  // namespace
 
 void CMParse::Parse(std::string path) {
-  FileLines lines(path);
+  int error = 0;
+  Parse(path, error);
+}
+
+bool CMParse::Parse(const std::string& path, int& error) {
+  const size_t first = mHits.size();
+  LineReader lines(path);
   ParseLines(lines, *this);
+  error = lines.Error();
+  if (error == 0) return true;
+  // Nothing of a report that failed to read is kept.
+  mHits.erase(mHits.begin() + static_cast<std::ptrdiff_t>(first), mHits.end());
+  return false;
 }
 
 void CMParse::Parse(std::istream& in) {
-  StreamLines lines(in);
+  LineReader lines(in);
   ParseLines(lines, *this);
 }
 

@@ -36,8 +36,11 @@ class CMParse {
   int mOptionA = 0;
   int mOptionB = 14;
 
-  // Appends the hits of the report file; a file that cannot be opened adds none.
+  // Appends the hits of the report file; a file that cannot be opened or
+  // read whole adds none.
   void Parse(std::string path);
+  // The same; false, with the errno of the failed open or read, when it adds none for that.
+  bool Parse(const std::string& path, int& error);
   // Appends the hits of the stream, read to its end or first failure.
   void Parse(std::istream& in);
   // Fills the scalar fields and names of `hit` from a match line.

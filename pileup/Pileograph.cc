@@ -165,17 +165,28 @@ bool cmpByReadIdx(padInfo a, padInfo b) { return a.mReadIdx < b.mReadIdx; }
 void Pileograph::ReadSource(const char* path) { ReadSource(std::string(path != nullptr ? path : "")); }
 
 void Pileograph::ReadSource(std::string path) {
+  int error = 0;
+  ReadSource(path, error);
+}
+
+bool Pileograph::ReadSource(const std::string& path, int& error) {
   FASTAFile fasta;
-  fasta.Read(path, mSource);
+  return fasta.Read(path, mSource, error);
 }
 
 void Pileograph::ReadCM(const char* path) { ReadCM(std::string(path != nullptr ? path : "")); }
 
 void Pileograph::ReadCM(std::string path) {
+  int error = 0;
+  ReadCM(path, error);
+}
+
+bool Pileograph::ReadCM(const std::string& path, int& error) {
   const size_t first = mCM.mHits.size();
-  mCM.Parse(path);
+  const bool ok = mCM.Parse(path, error);
   mCM.NormalizeToAlignment(first);
   mCM.RemoveAllButBestMatches();
+  return ok;
 }
 
 void Pileograph::MergeAlignments() {

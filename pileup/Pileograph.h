@@ -44,6 +44,11 @@ class Pileograph {
   void ReadSource(std::string path);
   void ReadCM(const char* path);
   void ReadCM(std::string path);
+  // ReadSource and ReadCM that say how reading went: false when the contig
+  // file holds no record or either file cannot be opened or read whole, with
+  // the errno of the failed open or read in `error` (else 0).
+  bool ReadSource(const std::string& path, int& error);
+  bool ReadCM(const std::string& path, int& error);
   void MergeAlignments();
 
   void ConstructSourceWithUnionOfReadPads();

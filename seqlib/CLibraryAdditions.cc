@@ -1,38 +1,211 @@
 #include "CLibraryAdditions.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <system_error>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 char readbuf[kReadBufSize];
 
-bool GetLineInBuffer(std::istream& in, std::size_t& length) {
-  readbuf[0] = '\0';
-  in.getline(readbuf, kReadBufSize);
-  const bool ok = !in.fail();
-
-  // The line is the buffer's text up to its first NUL.
-  const void* nul = std::memchr(readbuf, '\0', kReadBufSize);
-  std::size_t len = nul ? static_cast<const char*>(nul) - readbuf : kReadBufSize - 1;
-
-  // A '\r' that is the last character stored, right before the consumed '\n'
-  // or before the end of the input, belongs to the line end.
-  if (ok && len > 0 && readbuf[len - 1] == '\r') {
-    std::streamsize stored = in.gcount();
-    if (!in.eof()) --stored;  // the '\n' was consumed as well
-    if (stored == static_cast<std::streamsize>(len)) --len;
+std::size_t LineLength(const char* text, std::size_t stored, bool mayHoldNul, bool whole) {
+  std::size_t len = stored;
+  if (mayHoldNul) {
+    if (const void* nul = std::memchr(text, '\0', stored)) {
+      return static_cast<std::size_t>(static_cast<const char*>(nul) - text);
+    }
   }
-  length = len;
+  if (whole && len > 0 && text[len - 1] == '\r') --len;
+  return len;
+}
+
+bool GetLineInto(std::istream& in, char* buf, std::size_t size, std::size_t& length,
+                 bool& cutAtNul) {
+  buf[0] = '\0';
+  in.getline(buf, static_cast<std::streamsize>(size));
+  const bool ok = !in.fail();
+  // What was stored: the characters taken, less a consumed '\n'. A failed
+  // stream may have stored part of a line; its NUL bounds it.
+  std::size_t taken = static_cast<std::size_t>(in.gcount());
+  if (ok && !in.eof() && taken > 0) --taken;
+  if (!ok) {
+    const void* nul = std::memchr(buf, '\0', size);
+    taken = nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - buf) : size - 1;
+  }
+  length = LineLength(buf, taken, true, ok);
+  cutAtNul = length < taken && buf[length] == '\0';
+  buf[length] = '\0';
   return ok;
 }
 
 bool GetLine(std::istream& in, std::string& line) {
   std::size_t len = 0;
-  const bool ok = GetLineInBuffer(in, len);
+  bool cut = false;
+  const bool ok = GetLineInto(in, readbuf, kReadBufSize, len, cut);
   line.assign(readbuf, len);
   return ok;
+}
+
+namespace {
+
+constexpr std::size_t kReadBlock = 256 * 1024;
+
+}  // namespace
+
+LineReader::LineReader(const std::string& path, std::size_t limit) : mLimit(limit) {
+  do {
+    mFd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  } while (mFd < 0 && errno == EINTR);
+  if (mFd < 0) {
+    mError = errno != 0 ? errno : EIO;
+    mFailed = true;
+    return;
+  }
+  struct stat st;
+  if (fstat(mFd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    close(mFd);
+    mFd = -1;
+    mError = EISDIR;
+    mFailed = true;
+    return;
+  }
+  mBuf.resize(kReadBlock + 1);
+}
+
+LineReader::LineReader(std::istream& in, std::size_t limit) : mIn(&in), mLimit(limit) {
+  const std::istream::sentry ready(in, true);
+  if (!ready) {
+    mFailed = true;  // the sentry has set failbit
+    return;
+  }
+  mBuf.resize(kReadBlock + 1);
+}
+
+LineReader::~LineReader() {
+  if (mFd >= 0) close(mFd);
+}
+
+void LineReader::SetState(std::ios::iostate bits) {
+  if (mIn == nullptr) return;
+  try {
+    mIn->setstate(bits);
+  } catch (...) {
+    // A stream that throws on failure has recorded the state all the same.
+  }
+}
+
+bool LineReader::Next(char*& text, std::size_t& length) {
+  if (mAtEnd || mFailed) {
+    mFailed = true;
+    SetState(std::ios::failbit);
+    if (mBuf.empty()) mBuf.resize(1);
+    mBuf[0] = '\0';
+    text = mBuf.data();
+    length = 0;
+    return false;
+  }
+  for (;;) {
+    char* start = mBuf.data() + mPos;
+    const std::size_t avail = mEnd - mPos;
+    // A '\n' counts when at most mLimit characters precede it.
+    const std::size_t look = std::min(avail, mLimit + 1);
+    if (mScanned < look) {
+      if (auto* nl = static_cast<char*>(std::memchr(start + mScanned, '\n', look - mScanned))) {
+        const std::size_t stored = static_cast<std::size_t>(nl - start);
+        mPos += stored + 1;
+        mScanned = 0;
+        length = LineLength(start, stored, mNulSeen, true);
+        start[length] = '\0';
+        text = start;
+        return true;
+      }
+      mScanned = look;
+    }
+    if (avail > mLimit) {
+      // mLimit characters and no line end after them: the reading ends here.
+      mFailed = true;
+      SetState(std::ios::failbit);
+      length = LineLength(start, mLimit, mNulSeen, false);
+      start[length] = '\0';
+      text = start;
+      return false;
+    }
+    if (mNoMoreData || !Refill()) {
+      if (mError != 0) {
+        mFailed = true;
+        SetState(std::ios::badbit | std::ios::failbit);
+        start = mBuf.data();
+        start[0] = '\0';
+        text = start;
+        length = 0;
+        return false;
+      }
+      // The end of the input: the last line has no '\n', or there is none.
+      start = mBuf.data() + mPos;
+      mAtEnd = true;
+      mPos = mEnd;
+      if (avail == 0) {
+        mFailed = true;
+        SetState(std::ios::eofbit | std::ios::failbit);
+      } else {
+        SetState(std::ios::eofbit);
+      }
+      length = avail == 0 ? 0 : LineLength(start, avail, mNulSeen, true);
+      start[length] = '\0';
+      text = start;
+      return avail != 0;
+    }
+  }
+}
+
+// Moves the unread characters to the front and reads after them; the buffer
+// doubles when they leave less than half a block free. False at the end of the
+// input or when the read failed (mError).
+bool LineReader::Refill() {
+  if (mPos > 0) {
+    std::memmove(mBuf.data(), mBuf.data() + mPos, mEnd - mPos);
+    mEnd -= mPos;
+    mPos = 0;
+  }
+  if (mBuf.size() - 1 - mEnd < kReadBlock / 2) mBuf.resize(2 * mBuf.size());
+  char* to = mBuf.data() + mEnd;
+  const std::size_t room = mBuf.size() - 1 - mEnd;
+  std::size_t got = 0;
+  if (mFd >= 0) {
+    ssize_t n;
+    do {
+      n = read(mFd, to, room);
+    } while (n < 0 && errno == EINTR);
+    if (n < 0) {
+      mError = errno != 0 ? errno : EIO;
+      return false;
+    }
+    got = static_cast<std::size_t>(n);
+  } else {
+    try {
+      const std::streamsize n = mIn->rdbuf()->sgetn(to, static_cast<std::streamsize>(room));
+      got = n > 0 ? static_cast<std::size_t>(n) : 0;
+    } catch (const std::system_error& e) {
+      mError = e.code().value() != 0 ? e.code().value() : EIO;
+      return false;
+    } catch (...) {
+      mError = EIO;
+      return false;
+    }
+  }
+  if (got == 0) {
+    mNoMoreData = true;
+    return false;
+  }
+  if (!mNulSeen && std::memchr(to, '\0', got) != nullptr) mNulSeen = true;
+  mEnd += got;
+  return true;
 }
 
 std::string itoa(int value) {

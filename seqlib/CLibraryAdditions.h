@@ -7,20 +7,85 @@
 #include <cstdlib>
 #include <istream>
 #include <string>
+#include <vector>
 
 // Size of the one line buffer that every GetLine call reads through; a line
 // fits when it has fewer than this many characters.
 constexpr int kReadBufSize = 300000;
 extern char readbuf[kReadBufSize];
 
-// Reads one line of `in` into `line` (the '\n' is consumed, not stored; a '\r'
-// just before it, or at the very end of the input, is dropped too). Returns
-// false when the read failed: end of input, or a line of kReadBufSize
-// characters or more (its first kReadBufSize - 1 characters are returned and
-// the stream is left failed). Not reentrant.
+// The line rules that every line reader follows: a line ends at '\n', which
+// is consumed and not stored; its text ends at its first NUL; a '\r' that is
+// its last stored character is dropped; a line longer than the reader's
+// limit ends the reading, giving its first `limit` characters.
+
+// Length of a line of `stored` characters by the NUL and '\r' rules. `mayHoldNul`
+// false skips the NUL search; `whole` false (a line cut at the limit) keeps a
+// final '\r'.
+std::size_t LineLength(const char* text, std::size_t stored, bool mayHoldNul, bool whole);
+
+// Reads one line of `in` into buf[0, size) with the stream's getline and the
+// line rules (limit size - 1); `length` is its length by the rules, and
+// `cutAtNul` says whether a NUL ended it. False when the read failed: end of
+// input, a line over the limit, or a failed stream.
+bool GetLineInto(std::istream& in, char* buf, std::size_t size, std::size_t& length,
+                 bool& cutAtNul);
+
+// Reads one line of `in` into `line` by the line rules, with the limit
+// kReadBufSize - 1. Returns false when the read failed: end of input, or a
+// longer line (its first kReadBufSize - 1 characters are returned and the
+// stream is left failed). Not reentrant.
 bool GetLine(std::istream& in, std::string& line);
-// GetLine without the copy: the line is left in readbuf, its length in `length`.
-bool GetLineInBuffer(std::istream& in, std::size_t& length);
+
+// Splits a file or a stream into lines by the line rules, reading it in large
+// blocks. Next answers as GetLine does on the same text, and tells a failed
+// read apart from the end of the input.
+class LineReader {
+ public:
+  static constexpr std::size_t kNoLimit = static_cast<std::size_t>(-1) / 4;
+
+  // Reads the named file. A directory cannot be opened.
+  explicit LineReader(const std::string& path, std::size_t limit = kReadBufSize - 1);
+  // Reads the stream's buffer, ahead of the lines it gives, and sets the
+  // stream's state as GetLine would: eofbit at the end of the input, failbit
+  // when Next gives no line, badbit when reading failed.
+  explicit LineReader(std::istream& in, std::size_t limit = kReadBufSize - 1);
+  ~LineReader();
+  LineReader(const LineReader&) = delete;
+  LineReader& operator=(const LineReader&) = delete;
+
+  // The next line, NUL-terminated and valid until the next call. False when
+  // none is left: at the end of the input or after a failed read (empty
+  // text), or for a line over the limit (its first `limit` characters).
+  bool Next(char*& text, std::size_t& length);
+  bool Skip() {
+    char* text = nullptr;
+    std::size_t length = 0;
+    return Next(text, length);
+  }
+  // As the stream's eof() || fail() after the same GetLine calls.
+  bool Ended() const { return mAtEnd || mFailed; }
+  bool Opened() const { return mFd >= 0 || mIn != nullptr; }
+  // errno of the open or read that failed; 0 when none did.
+  int Error() const { return mError; }
+
+ private:
+  bool Refill();
+  void SetState(std::ios::iostate bits);
+
+  std::istream* mIn = nullptr;
+  int mFd = -1;
+  std::size_t mLimit;
+  std::vector<char> mBuf;
+  std::size_t mPos = 0;      // first unread character
+  std::size_t mEnd = 0;      // end of the characters read
+  std::size_t mScanned = 0;  // characters after mPos known to hold no '\n'
+  bool mNoMoreData = false;  // the input has no more characters
+  bool mNulSeen = false;     // a NUL was read
+  bool mAtEnd = false;       // a read reached the end of the input
+  bool mFailed = false;      // a read gave no line
+  int mError = 0;
+};
 
 std::string itoa(int value);                            // "%d"
 std::string itostring(int value);                       // "%d"

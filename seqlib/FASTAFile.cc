@@ -16,102 +16,6 @@ constexpr size_t kPendingLimit = 1 << 24;  // sequence bytes held back before st
 
 inline bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n'; }
 
-// Splits a stream into lines, reading it in large blocks that are reused.
-// The stream is left as reading it line by line with getline would leave it:
-// at its end with eofbit, and failbit too unless the last line had no '\n'.
-class LineReader {
- public:
-  explicit LineReader(std::istream& in) : mIn(in), mBlock(kBlock + 1) {
-    const std::istream::sentry ready(in, true);
-    mOk = static_cast<bool>(ready);
-  }
-
-  // The next line, without its '\n': it ends at its first NUL, a '\r' that
-  // ends it is dropped, and a NUL follows it. It stays valid until the next
-  // call. False when no line is left or the stream failed.
-  bool Next(char*& line, size_t& length) {
-    while (mOk) {
-      char* begin = mBlock.data() + mPos;
-      const size_t avail = mEnd - mPos;
-      if (auto* nl = static_cast<char*>(std::memchr(begin + mScanned, '\n', avail - mScanned))) {
-        length = static_cast<size_t>(nl - begin);
-        mPos += length + 1;
-        mScanned = 0;
-        line = begin;
-        Finish(line, length);
-        return true;
-      }
-      mScanned = avail;
-      if (mAtEnd) {
-        mOk = false;
-        if (avail == 0) {
-          mIn.setstate(std::ios::eofbit | std::ios::failbit);
-          return false;
-        }
-        mIn.setstate(std::ios::eofbit);  // a last line without '\n'
-        length = avail;
-        mPos = mEnd;
-        line = begin;
-        Finish(line, length);
-        return true;
-      }
-      Refill();
-    }
-    return false;
-  }
-
- private:
-  static constexpr size_t kBlock = 1 << 16;
-
-  // Moves the unfinished line to the front and reads more after it; the
-  // block doubles when that line fills it. One byte stays free for a NUL.
-  void Refill() {
-    const size_t avail = mEnd - mPos;
-    if (mPos > 0) {
-      std::memmove(mBlock.data(), mBlock.data() + mPos, avail);
-      mPos = 0;
-      mEnd = avail;
-    }
-    if (mEnd + 1 >= mBlock.size()) mBlock.resize(mBlock.size() * 2);
-    std::streamsize got = 0;
-    try {
-      got = mIn.rdbuf()->sgetn(mBlock.data() + mEnd,
-                               static_cast<std::streamsize>(mBlock.size() - 1 - mEnd));
-    } catch (...) {
-      mIn.setstate(std::ios::badbit);
-      mOk = false;
-      return;
-    }
-    if (got <= 0) {
-      mAtEnd = true;
-      return;
-    }
-    if (!mNulSeen && std::memchr(mBlock.data() + mEnd, '\0', static_cast<size_t>(got))) {
-      mNulSeen = true;
-    }
-    mEnd += static_cast<size_t>(got);
-  }
-
-  void Finish(char* line, size_t& length) {
-    if (length > 0 && line[length - 1] == '\r') --length;
-    if (mNulSeen) {
-      if (const void* nul = std::memchr(line, '\0', length)) {
-        length = static_cast<size_t>(static_cast<const char*>(nul) - line);
-      }
-    }
-    line[length] = '\0';
-  }
-
-  std::istream& mIn;
-  std::vector<char> mBlock;
-  size_t mPos = 0;      // start of the unread text
-  size_t mEnd = 0;      // end of the text read into the block
-  size_t mScanned = 0;  // characters after mPos known to hold no '\n'
-  bool mOk = false;
-  bool mAtEnd = false;
-  bool mNulSeen = false;
-};
-
 // Header rule on the text after '>': skip leading blanks, the name runs to
 // the next blank, the description is everything after that one blank.
 void SplitHeader(const char* text, size_t n, std::string& name, std::string& description) {
@@ -138,8 +42,7 @@ void FitToSize(std::vector<T>& v) {
 // A record's sequence lines gather in a reused buffer and go to its mSeq in
 // one piece, so mSeq is allocated once at its exact size; very long records
 // are stored in pieces of kPendingLimit.
-bool ReadRecords(std::istream& in, std::vector<Sequence>& list, long k) {
-  LineReader lines(in);
+bool ReadRecords(LineReader& lines, std::vector<Sequence>& list, long k) {
   // Sequence text of the current record: pending[0, held). The vector only
   // grows, so appending a line is a bounds check and a memcpy.
   std::vector<char> pending;
@@ -153,7 +56,7 @@ bool ReadRecords(std::istream& in, std::vector<Sequence>& list, long k) {
   };
   char* line = nullptr;
   size_t n = 0;
-  while (lines.Next(line, n)) {
+  while (!lines.Ended() && lines.Next(line, n)) {
     if (n > 0 && line[0] == '>') {
       if (k >= 0) {
         store();
@@ -238,7 +141,7 @@ void WriteQualRecord(std::ostream& os, const SequenceQuality& rec, int perLine) 
 }
 
 // Opens `name` for writing and hands the stream to `write`; says so when the
-// file cannot be opened.
+// file cannot be opened, or written and closed whole.
 template <typename Writer>
 void WriteToFile(const std::string& name, Writer write) {
   std::ofstream os(name);
@@ -247,6 +150,9 @@ void WriteToFile(const std::string& name, Writer write) {
     return;
   }
   write(os);
+  const bool written = static_cast<bool>(os);
+  os.close();
+  if (!written || os.fail()) std::cout << name << " file write failed" << std::endl;
 }
 
 bool IsBlankLine(const char* line, size_t n) {
@@ -255,13 +161,12 @@ bool IsBlankLine(const char* line, size_t n) {
 
 // Shared loop of the two ReadQual list readers; `blankWarns` picks the
 // stream form's treatment of empty and blank lines.
-bool ReadQualRecords(std::istream& in, std::vector<SequenceQuality>& list, int reserve,
+bool ReadQualRecords(LineReader& lines, std::vector<SequenceQuality>& list, int reserve,
                      bool blankWarns) {
-  LineReader lines(in);
   long k = -1;
   char* line = nullptr;
   size_t n = 0;
-  while (lines.Next(line, n)) {
+  while (!lines.Ended() && lines.Next(line, n)) {
     if (n > 0 && line[0] == '>') {
       if (k >= 0) FitToSize(list[k].mQual);
       ++k;
@@ -280,6 +185,27 @@ bool ReadQualRecords(std::istream& in, std::vector<SequenceQuality>& list, int r
   return !list.empty();
 }
 
+// Shared loop of ReadQualX and ReadQual0: empty lines are skipped, a header
+// starts a record (split by the header rule, or whole as its description),
+// values go to the last record.
+void ReadQualLines(LineReader& lines, std::vector<SequenceQuality>& list, bool splitHeader) {
+  char* line = nullptr;
+  size_t n = 0;
+  while (!lines.Ended() && lines.Next(line, n)) {
+    if (n == 0) continue;
+    if (line[0] == '>') {
+      list.emplace_back();
+      if (splitHeader) {
+        SplitHeader(line + 1, n - 1, list.back().mName, list.back().mDescription);
+      } else {
+        list.back().mDescription.assign(line + 1, n - 1);
+      }
+    } else if (!list.empty()) {
+      GetIntsFromLine(std::string(line, n), list.back().mQual);
+    }
+  }
+}
+
 }  // namespace
 
 FASTAFile::FASTAFile() : mReserveLength(5000), mBasesPerLine(50), mQualsPerLine(25) {}
@@ -287,12 +213,14 @@ FASTAFile::FASTAFile() : mReserveLength(5000), mBasesPerLine(50), mQualsPerLine(
 bool FASTAFile::Read(std::istream& in, SequenceVector& list) {
   list.mSeqs.clear();
   list.mSeqs.resize(kListStep);
-  return ReadRecords(in, list.mSeqs, -1);
+  LineReader lines(in, LineReader::kNoLimit);
+  return ReadRecords(lines, list.mSeqs, -1);
 }
 
 bool FASTAFile::Append(std::istream& in, SequenceVector& list) {
   const long last = static_cast<long>(list.mSeqs.size()) - 1;
-  return ReadRecords(in, list.mSeqs, last);
+  LineReader lines(in, LineReader::kNoLimit);
+  return ReadRecords(lines, list.mSeqs, last);
 }
 
 bool FASTAFile::Read(std::istream& in, Sequence& seq) {
@@ -303,43 +231,63 @@ bool FASTAFile::Read(std::istream& in, Sequence& seq) {
 }
 
 bool FASTAFile::Read(std::string name, SequenceVector& list) {
-  std::ifstream in(name);
-  if (!in) {
+  LineReader lines(name, LineReader::kNoLimit);
+  if (!lines.Opened()) {
     std::cout << name << " file open failed (Read Multiple FASTA)" << std::endl;
     return false;
   }
-  return Read(in, list);
+  std::vector<Sequence> read(kListStep);
+  const bool ok = ReadRecords(lines, read, -1);
+  if (lines.Error() != 0) {
+    std::cout << name << " file read failed (Read Multiple FASTA)" << std::endl;
+    return false;
+  }
+  list.mSeqs = std::move(read);
+  return ok;
 }
 
 bool FASTAFile::Read(std::string name, Sequence& seq) {
-  std::ifstream in(name);
-  if (!in) return false;
-  return Read(in, seq);
+  int error = 0;
+  return Read(std::move(name), seq, error);
+}
+
+bool FASTAFile::Read(std::string name, Sequence& seq, int& error) {
+  LineReader lines(name, LineReader::kNoLimit);
+  std::vector<Sequence> read(kListStep);
+  const bool ok = lines.Opened() && ReadRecords(lines, read, -1);
+  error = lines.Error();
+  if (error != 0 || !ok) return false;
+  seq = std::move(read[0]);
+  return true;
 }
 
 bool FASTAFile::Read0(std::string name, SequenceVector& list) {
   list.mSeqs.clear();
-  std::ifstream in(name);
-  if (!in) {
+  LineReader lines(name);
+  if (!lines.Opened()) {
     std::cout << name << " file open failed (Read Multiple FASTA)" << std::endl;
     return false;
   }
-  std::string line;
+  char* line = nullptr;
+  size_t n = 0;
   Sequence* rec = nullptr;
-  while (GetLine(in, line)) {
-    if (!line.empty()) {
-      if (line[0] == '>') {
-        list.mSeqs.emplace_back();
-        if (list.mSeqs.capacity() < 2000) list.mSeqs.reserve(2000);
-        rec = &list.mSeqs.back();
-        rec->mDescription.assign(line, 1, std::string::npos);
-      } else if (rec != nullptr) {
-        for (char c : line) {
-          if (IsBase(c)) rec->mSeq.push_back(c);
-        }
+  while (!lines.Ended() && lines.Next(line, n)) {
+    if (n == 0) continue;
+    if (line[0] == '>') {
+      list.mSeqs.emplace_back();
+      if (list.mSeqs.capacity() < 2000) list.mSeqs.reserve(2000);
+      rec = &list.mSeqs.back();
+      rec->mDescription.assign(line + 1, n - 1);
+    } else if (rec != nullptr) {
+      for (size_t i = 0; i < n; ++i) {
+        if (IsBase(line[i])) rec->mSeq.push_back(line[i]);
       }
     }
-    if (in.eof()) break;
+  }
+  if (lines.Error() != 0) {
+    list.mSeqs.clear();
+    std::cout << name << " file read failed (Read Multiple FASTA)" << std::endl;
+    return false;
   }
   return true;
 }
@@ -357,12 +305,10 @@ bool FASTAFile::GetNextRead(std::istream& in, char* buf, int bufsize, Sequence& 
   // Reads one line into buf. False when the stream failed short of its end
   // or, for a data line, the line holds a NUL after its first character.
   auto readLine = [&](bool nulFails) {
-    in.getline(buf, bufsize);
-    if (in.fail() && !in.eof()) return false;
-    const size_t stored = static_cast<size_t>(in.gcount()) - (in.eof() ? 0 : 1);
-    size_t len = std::strlen(buf);
-    if (len > 0 && len < stored) return !nulFails;  // a header keeps what precedes its NUL
-    if (len > 0 && buf[len - 1] == '\r') buf[--len] = '\0';
+    size_t len = 0;
+    bool cut = false;
+    if (!GetLineInto(in, buf, static_cast<size_t>(bufsize), len, cut) && !in.eof()) return false;
+    if (len > 0 && cut) return !nulFails;  // a header keeps what precedes its NUL
     return true;
   };
 
@@ -407,18 +353,27 @@ void FASTAFile::Write(std::string name, const Sequence& seq) {
 bool FASTAFile::ReadQual(std::istream& in, SequenceQualityVector& list) {
   list.mQuals.clear();
   list.mQuals.resize(kListStep);
-  return ReadQualRecords(in, list.mQuals, mReserveLength, true);
+  LineReader lines(in, LineReader::kNoLimit);
+  return ReadQualRecords(lines, list.mQuals, mReserveLength, true);
 }
 
 bool FASTAFile::ReadQual(std::string name, SequenceQualityVector& list) {
   list.mQuals.clear();
   list.mQuals.resize(kListStep);
-  std::ifstream in(name);
-  if (!in) {
+  LineReader lines(name, LineReader::kNoLimit);
+  if (!lines.Opened()) {
     std::cout << name << " file open failed (Read Multiple FASTA)" << std::endl;
     return false;
   }
-  return ReadQualRecords(in, list.mQuals, mReserveLength, false);
+  const bool ok = ReadQualRecords(lines, list.mQuals, mReserveLength, false);
+  if (lines.Error() != 0) {
+    // Left as a file that cannot be opened leaves it.
+    list.mQuals.clear();
+    list.mQuals.resize(kListStep);
+    std::cout << name << " file read failed (Read Multiple FASTA)" << std::endl;
+    return false;
+  }
+  return ok;
 }
 
 bool FASTAFile::ReadQual(std::string name, SequenceQuality& qual) {
@@ -430,40 +385,23 @@ bool FASTAFile::ReadQual(std::string name, SequenceQuality& qual) {
 
 bool FASTAFile::ReadQualX(std::istream& in, SequenceQualityVector& list) {
   list.mQuals.clear();
-  SequenceQuality header;  // never holds values
-  std::string line;
-  while (GetLine(in, line)) {
-    if (!line.empty()) {
-      if (line[0] == '>') {
-        SplitHeader(line.data() + 1, line.size() - 1, header.mName, header.mDescription);
-        list.mQuals.push_back(header);
-      } else if (!list.mQuals.empty()) {
-        GetIntsFromLine(line, list.mQuals.back().mQual);
-      }
-    }
-    if (in.eof()) break;
-  }
+  LineReader lines(in);
+  ReadQualLines(lines, list.mQuals, true);
   return true;
 }
 
 bool FASTAFile::ReadQual0(std::string name, SequenceQualityVector& list) {
   list.mQuals.clear();
-  std::ifstream in(name);
-  if (!in) {
+  LineReader lines(name);
+  if (!lines.Opened()) {
     std::cout << name << " file open failed" << std::endl;
     return false;
   }
-  std::string line;
-  while (GetLine(in, line)) {
-    if (!line.empty()) {
-      if (line[0] == '>') {
-        list.mQuals.emplace_back();
-        list.mQuals.back().mDescription.assign(line, 1, std::string::npos);
-      } else if (!list.mQuals.empty()) {
-        GetIntsFromLine(line, list.mQuals.back().mQual);
-      }
-    }
-    if (in.eof()) break;
+  ReadQualLines(lines, list.mQuals, false);
+  if (lines.Error() != 0) {
+    list.mQuals.clear();
+    std::cout << name << " file read failed" << std::endl;
+    return false;
   }
   return true;
 }

@@ -2,6 +2,9 @@
 //
 // Header rule: the name is the first word after '>', the description the rest
 // after the one blank that ends it. Every reader drops a '\r' that ends a line.
+// A file-name reader whose file fails while it is read answers as it does for
+// a file that cannot be opened (the message says "read" for "open"); the
+// writers say so when a file cannot be written whole.
 #ifndef PILEOGRAPH_FASTAFILE_H
 #define PILEOGRAPH_FASTAFILE_H
 
@@ -26,6 +29,8 @@ class FASTAFile {
   bool Read(std::istream& in, Sequence& seq);           // first record
   bool Read(std::string name, SequenceVector& list);
   bool Read(std::string name, Sequence& seq);  // silent when the file cannot be opened
+  // The same, with the errno of a failed open or read in `error` (else 0).
+  bool Read(std::string name, Sequence& seq, int& error);
   bool Read0(std::string name, SequenceVector& list);  // base letters only, whole header as description
   bool Read0(std::string name, Sequence& seq);
   // One record per call; `buf` carries the next header line, primed with '1'.

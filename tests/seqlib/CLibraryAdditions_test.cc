@@ -2,7 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include "TestSupport.h"
+
+#include <cerrno>
 #include <climits>
+#include <cstdio>
+#include <memory>
+#include <random>
 #include <sstream>
 #include <utility>
 #include <vector>
@@ -117,3 +123,71 @@ TEST(NumberText, SizedSprintf) {
 }
 
 }  // namespace
+
+// The block line reader, file form and stream form, against GetLine on random
+// texts of NULs, CRs, CR LFs, blanks, overlong lines and no final line end.
+TEST(LineReader, AnswersAsGetLine) {
+  struct Step {
+    bool ok;
+    std::string line;
+    bool ended;
+    bool bad;
+    bool operator==(const Step& o) const {
+      return ok == o.ok && line == o.line && ended == o.ended && bad == o.bad;
+    }
+  };
+  using Steps = std::vector<Step>;
+  const std::string path = testing::TempDir() + "/line_reader_input";
+  std::mt19937 rng(7);
+  const char kChars[] = {'a', 'b', ' ', '\n', '\n', '\r', '\0'};
+  for (int round = 0; round < 400; ++round) {
+    std::string text;
+    const int pieces = static_cast<int>(rng() % 12);
+    for (int p = 0; p < pieces; ++p) {
+      // Now and then a run near the line limit.
+      if (round % 50 == 0 && p == 1) {
+        text.append(kReadBufSize - 3 + rng() % 5, 'x');
+      } else {
+        for (int i = static_cast<int>(rng() % 6); i > 0; --i) text += kChars[rng() % sizeof kChars];
+      }
+    }
+    Steps want;
+    {
+      std::istringstream in(text);
+      std::string line;
+      for (bool ok = true; ok;) {
+        ok = GetLine(in, line);
+        want.push_back({ok, line, in.eof() || in.fail(), in.bad()});
+      }
+    }
+    WriteFile(path, text);
+    for (const bool fromFile : {true, false}) {
+      std::istringstream in(text);
+      std::unique_ptr<LineReader> reader = fromFile ? std::make_unique<LineReader>(path)
+                                                    : std::make_unique<LineReader>(in);
+      Steps got;
+      for (bool ok = true; ok;) {
+        char* line = nullptr;
+        size_t n = 0;
+        ok = reader->Next(line, n);
+        EXPECT_EQ(line[n], '\0');
+        const bool ended = fromFile ? reader->Ended() : in.eof() || in.fail();
+        EXPECT_EQ(ended, reader->Ended());
+        got.push_back({ok, std::string(line, n), ended, fromFile ? reader->Error() != 0 : in.bad()});
+      }
+      EXPECT_TRUE(got == want) << (fromFile ? "file " : "stream ") << round << ": "
+                               << testing::PrintToString(text.substr(0, 200));
+    }
+  }
+  std::remove(path.c_str());
+}
+
+TEST(LineReader, OpenFailures) {
+  for (const std::string& path : {std::string("/no/such/file"), testing::TempDir()}) {
+    LineReader reader(path);
+    EXPECT_FALSE(reader.Opened());
+    EXPECT_EQ(reader.Error(), path == "/no/such/file" ? ENOENT : EISDIR);
+    EXPECT_FALSE(reader.Skip());
+    EXPECT_TRUE(reader.Ended());
+  }
+}
