@@ -392,4 +392,64 @@ TEST(HostileProgram, CommandLineFailuresAreReported) {
   }
 }
 
+// A read or write of a file that fails is reported, never taken for its end:
+// the kernel is made to fail the first or a later call on that file.
+TEST(HostileProgram, FailedReadsAndWritesAreReported) {
+  if (hostile::Strace().empty()) GTEST_SKIP() << "strace is not installed";
+  ScratchDir data;
+  const std::string contig = hostile::SyntheticContig(300000, 5);  // read in two blocks
+  const std::string report = hostile::SyntheticReport(contig, 120, 700, 2400);
+  ASSERT_GT(report.size(), 300000u);
+  const std::vector<std::string> args = {PILEOGRAPH_TXT, "contig.fa", "report.cm", "pileup.txt", "0", "299"};
+  auto prepare = [&](const ScratchDir& dir) {
+    hostile::WriteFile(dir / "contig.fa", contig);
+    hostile::WriteFile(dir / "report.cm", report);
+  };
+  prepare(data);
+  const ChildResult clean = hostile::RunChild(args, data.Path(), TimeLimit(20));
+  ASSERT_EQ(clean.mStatus, 0) << clean.mStderr;
+  const std::string cleanPileup = hostile::ReadFile(data / "pileup.txt");
+  ASSERT_NE(cleanPileup.find("read0 "), std::string::npos);
+
+  const std::string partial = "Read contig..done.\nParse CM..done.\n";
+  struct Case {
+    const char* mFile;
+    const char* mCalls;
+    const char* mError;
+    const char* mWhen;
+    int mStatus;
+    std::string mStdout;
+    std::string mStderr;
+  };
+  const Case cases[] = {
+      {"contig.fa", "read", "EIO", "1", 1, "Read contig..done.\n",
+       "pileograph-txt: contig.fa: Input/output error\n"},
+      {"contig.fa", "read", "EIO", "2", 1, "Read contig..done.\n",
+       "pileograph-txt: contig.fa: Input/output error\n"},
+      {"report.cm", "read", "EIO", "1", 1, partial, "pileograph-txt: report.cm: Input/output error\n"},
+      {"report.cm", "read", "EIO", "2", 1, partial, "pileograph-txt: report.cm: Input/output error\n"},
+      {"usrctest.fa", "write,writev", "ENOSPC", "1+", 0,
+       partial + "Merging alignments...ConstructSource...usrctest.fa file write failed\n"
+                 "Init With Queries ...MergePads...done.\n",
+       ""},
+      {"pileup.txt", "write,writev", "ENOSPC", "1+", 1, kConsole,
+       "pileograph-txt: pileup.txt: No space left on device\n"},
+  };
+  for (const Case& c : cases) {
+    const std::string what = std::string(c.mCalls) + " " + c.mWhen + " of " + c.mFile;
+    ScratchDir dir;
+    prepare(dir);
+    const ChildResult r = hostile::RunChild(hostile::FailingCalls(dir / c.mFile, c.mCalls, c.mError, c.mWhen, args),
+                                            dir.Path(), TimeLimit(20));
+    ExpectSound(dir, r, c.mStatus, what);
+    EXPECT_EQ(r.mStdout, c.mStdout) << what;
+    EXPECT_EQ(r.mStderr, c.mStderr) << what;
+    if (c.mStatus == 0) {
+      EXPECT_TRUE(hostile::ReadFile(dir / "pileup.txt") == cleanPileup) << what;
+    } else {
+      EXPECT_FALSE(hostile::Exists(dir / "pileup.txt")) << what;
+    }
+  }
+}
+
 }  // namespace

@@ -252,6 +252,12 @@ TEST_F(FASTAFileFiles, OpenFailures) {
     f.Write(bad, seq);
     EXPECT_EQ(out.Text(), bad + " file open failed\n" + bad + " file open failed\n");
   }
+  if (std::filesystem::exists("/dev/full")) {
+    CoutCapture out;
+    f.Write("/dev/full", ReadText(">a\nACGT\n"));
+    f.Write("/dev/full", seq);
+    EXPECT_EQ(out.Text(), "/dev/full file write failed\n/dev/full file write failed\n");
+  }
   // A file without any header: nothing to copy into the record.
   WriteFile(Path("orphan.fa"), "ACGT\n");
   EXPECT_FALSE(f.Read(Path("orphan.fa"), seq));

@@ -210,6 +210,15 @@ TEST_F(QualityFile, ResultsOnEmptyMissingAndFailedInput) {
     EXPECT_EQ(one.mQual, std::vector<int>{1});
   }
 
+  if (std::filesystem::exists("/dev/full")) {
+    CoutCapture out;
+    mFasta.WriteQual("/dev/full", one);
+    SequenceQualityVector both;
+    both.mQuals = {one, one};
+    mFasta.WriteQual("/dev/full", both);
+    EXPECT_EQ(out.Text(), "/dev/full file write failed\n/dev/full file write failed\n");
+  }
+
   // A stream that fails before its end stops every reader.
   std::istringstream failed(">a\n1\n");
   failed.setstate(std::ios::failbit);
