@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "CLibraryAdditions.h"
+#include "FuzzTempFile.h"
 #include "ParseUtils.h"
 #include "PrintUtils.h"
 #include "Sequence.h"
@@ -119,6 +120,32 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     while (GetLine(in, line)) {
       Check(++lines <= text.size() + 1);
       Check(line.size() < static_cast<size_t>(kReadBufSize));
+    }
+  }
+
+  // The block line reader, from a file and from a stream, answers as the
+  // getline step with the same limit.
+  {
+    const size_t limit = 1 + (text.empty() ? 0 : static_cast<unsigned char>(text[0]) % 40);
+    const FuzzTempFile file(data, size);
+    std::istringstream ref(text);
+    std::istringstream in(text);
+    LineReader fromFile(file.Path(), limit);
+    LineReader fromStream(in, limit);
+    std::vector<char> buf(limit + 1);
+    for (bool ok = true; ok;) {
+      size_t want = 0;
+      bool cut = false;
+      ok = GetLineInto(ref, buf.data(), buf.size(), want, cut);
+      const bool ended = ref.eof() || ref.fail();
+      for (LineReader* reader : {&fromFile, &fromStream}) {
+        char* line = nullptr;
+        size_t n = 0;
+        Check(reader->Next(line, n) == ok);
+        Check(n == want && std::memcmp(line, buf.data(), n) == 0 && line[n] == '\0');
+        Check(reader->Ended() == ended);
+      }
+      Check(in.eof() == ref.eof() && in.fail() == ref.fail());
     }
   }
 

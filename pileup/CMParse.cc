@@ -1,8 +1,6 @@
 #include "CMParse.h"
 
-#include <algorithm>
 #include <climits>
-#include <cstdio>
 #include <cstring>
 #include <utility>
 

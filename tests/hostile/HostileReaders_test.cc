@@ -413,54 +413,34 @@ TEST(HostileReaders, ExtremePositions) {
 // answers as for a file that cannot be opened.
 TEST(HostileReaders, FailedReadsAreFailures) {
   if (hostile::Strace().empty()) GTEST_SKIP() << "strace is not installed";
-  ScratchDir dir;
-  std::string fasta;
+  ScratchDir dir;  // files of over 300 kB
+  ASSERT_TRUE(hostile::Generate(dir.Path(), 300000, 100));
   std::string qual;
-  for (int i = 0; i < 4000; ++i) {
-    fasta += ">r" + std::to_string(i) + "\n" + std::string(120, "ACGT"[i % 4]) + "\n";
-    qual += ">q" + std::to_string(i) + "\n" + std::string(40, '9') + "\n";
-  }
-  const std::string contig = hostile::SyntheticContig(20000, 3);
-  std::string report;
-  while (report.size() < 600000) report += hostile::SyntheticReport(contig, 40, 400, 300);
-  hostile::WriteFile(dir / "in.fa", fasta);
+  for (int i = 0; i < 4000; ++i) qual += ">q" + std::to_string(i) + "\n" + std::string(80, '9') + "\n";
   hostile::WriteFile(dir / "in.qual", qual);
-  hostile::WriteFile(dir / "in.cm", report);
-  const std::string fa = dir / "in.fa";
+  const std::string fa = dir / "contig.fa";
   const std::string qu = dir / "in.qual";
-  struct Case {
+  const struct {
     const char* mReader;
     std::string mFile;
-    std::string mWhole;   // output on the whole file
     std::string mFailed;  // output when the second read fails
+  } cases[] = {
+      {"Read(list)", fa, fa + " file read failed (Read Multiple FASTA)\nRead(list) 0 1 keep\n"},
+      {"Read(record)", fa, "Read(record) 0 keep Input/output error\n"},
+      {"Read0(list)", fa, fa + " file read failed (Read Multiple FASTA)\nRead0(list) 0 0\n"},
+      {"Read0(record)", fa, fa + " file read failed (Read Multiple FASTA)\nRead0(record) 0 keep\n"},
+      {"ReadQual(list)", qu, qu + " file read failed (Read Multiple FASTA)\nReadQual(list) 0 300\n"},
+      {"ReadQual(record)", qu, qu + " file read failed (Read Multiple FASTA)\nReadQual(record) 0 ''\n"},
+      {"ReadQual0", qu, qu + " file read failed\nReadQual0 0 0\n"},
+      {"Parse", dir / "report.cm", "Parse 0 0 Input/output error\n"},
   };
-  const Case cases[] = {
-      {"Read(list)", fa, "Read(list) 1 4000 r0\n",
-       fa + " file read failed (Read Multiple FASTA)\nRead(list) 0 1 keep\n"},
-      {"Read(record)", fa, "Read(record) 1 r0 Success\n", "Read(record) 0 keep Input/output error\n"},
-      {"Read0(list)", fa, "Read0(list) 1 4000\n",
-       fa + " file read failed (Read Multiple FASTA)\nRead0(list) 0 0\n"},
-      {"Read0(record)", fa, "Read0(record) 1 \n",
-       fa + " file read failed (Read Multiple FASTA)\nRead0(record) 0 keep\n"},
-      {"ReadQual(list)", qu, "ReadQual(list) 1 4000\n",
-       qu + " file read failed (Read Multiple FASTA)\nReadQual(list) 0 300\n"},
-      {"ReadQual(record)", qu, "ReadQual(record) 1 'q0'\n",
-       qu + " file read failed (Read Multiple FASTA)\nReadQual(record) 0 ''\n"},
-      {"ReadQual0", qu, "ReadQual0 1 4000\n", qu + " file read failed\nReadQual0 0 0\n"},
-      {"Parse", dir / "in.cm", "", "Parse 0 0 Input/output error\n"},
-  };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     const std::vector<std::string> probe = {READER_PROBE, c.mReader, c.mFile};
     const hostile::ChildResult whole = hostile::RunChild(probe, dir.Path(), 20);
-    EXPECT_EQ(whole.mStatus, 0) << c.mReader;
-    if (!c.mWhole.empty()) {
-      EXPECT_EQ(whole.mStdout, c.mWhole);
-    }
-    EXPECT_EQ(whole.mStdout.find(std::string(c.mReader) + " 0"), std::string::npos) << whole.mStdout;
+    EXPECT_EQ(whole.mStdout.rfind(std::string(c.mReader) + " 1 ", 0), 0u) << whole.mStdout;
     const hostile::ChildResult failed =
         hostile::RunChild(hostile::FailingCalls(c.mFile, "read", "EIO", "2", probe), dir.Path(), 20);
-    EXPECT_EQ(failed.mStatus, 0) << c.mReader << failed.mStderr;
-    EXPECT_EQ(failed.mStdout, c.mFailed);
+    EXPECT_EQ(failed.mStdout, c.mFailed) << failed.mStderr;
   }
 }
 

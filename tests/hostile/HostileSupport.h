@@ -11,9 +11,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -156,46 +154,12 @@ inline std::string Garbage(size_t n, unsigned long long seed) {
   return bytes;
 }
 
-// A contig of `n` bases, 60 a line, named contig1.
-inline std::string SyntheticContig(size_t n, unsigned long long seed) {
-  std::string fasta = ">contig1 synthetic\n";
-  for (size_t i = 0; i < n; ++i) {
-    seed = seed * 6364136223846793005ULL + 1442695040888963407ULL;
-    fasta += "ACGT"[seed >> 62];
-    if (i % 60 == 59 || i + 1 == n) fasta += '\n';
-  }
-  return fasta;
-}
-
-// A report of `hits` gap-free forward hits of `length` bases, read i at
-// contig position 1 + i * step, the alignments shown in blocks of 50.
-inline std::string SyntheticReport(const std::string& contigFasta, int hits, int length, int step) {
-  std::string bases;
-  for (size_t i = contigFasta.find('\n') + 1; i < contigFasta.size(); ++i) {
-    if (contigFasta[i] != '\n') bases += contigFasta[i];
-  }
-  std::string report = "cross_match reads.fa contig.fa -alignments\n\n";
-  char line[256];
-  for (int h = 0; h < hits; ++h) {
-    const int start = h * step;
-    const int len = std::min<int>(length, static_cast<int>(bases.size()) - start);
-    if (len <= 0) break;
-    std::snprintf(line, sizeof line, "  %d  0.00 0.00 0.00  read%d  1 %d (0)  contig1  %d %d (%d)\n\n",
-                  len, h, len, start + 1, start + len, static_cast<int>(bases.size()) - start - len);
-    report += line;
-    for (int b = 0; b < len; b += 50) {
-      const std::string text = bases.substr(start + b, std::min(50, len - b));
-      const int n = static_cast<int>(text.size());
-      std::snprintf(line, sizeof line, "  read%-10d %6d %s %d\n", h, b + 1, text.c_str(), b + n);
-      report += line;
-      report += std::string(20, ' ') + "\n";
-      std::snprintf(line, sizeof line, "  contig1    %8d %s %d\n", start + b + 1, text.c_str(), start + b + n);
-      report += line;
-      report += "\n";
-    }
-    report += "Transitions / transversions = 0.00 (0 / 0)\n\n";
-  }
-  return report;
+// gen_cm's synthetic contig.fa and report.cm (700-base reads) in `dir`.
+inline bool Generate(const std::string& dir, int contigLength, int reads) {
+  const ChildResult r = RunChild({GEN_CM, dir, "--contig", std::to_string(contigLength), "--reads",
+                                  std::to_string(reads), "--seed", "1"},
+                                 dir, 60);
+  return r.mExited && r.mStatus == 0;
 }
 
 // strace, which makes chosen system calls of a child fail; empty when absent.

@@ -17,38 +17,29 @@ int main(int argc, char** argv) {
   SequenceVector list;
   list.mSeqs.resize(1);
   list.mSeqs[0].mName = "keep";
-  Sequence seq;
-  seq.mName = "keep";
+  Sequence seq = list.mSeqs[0];
   SequenceQualityVector quals;
   SequenceQuality qual;
-  qual.mName = "keep";
+  CMParse cm;
+  int error = 0;
   bool ok = false;
-  std::string target;
+  std::string target;  // what the reader left in its target
   if (reader == "Read(list)") {
     ok = fasta.Read(path, list);
     target = std::to_string(list.mSeqs.size()) + " " + list.mSeqs[0].mName;
-  } else if (reader == "Read(record)") {
-    int error = 0;
-    ok = fasta.Read(path, seq, error);
-    target = seq.mName + " " + std::strerror(error);
+  } else if (reader == "Read(record)" || reader == "Read0(record)") {
+    ok = reader == "Read0(record)" ? fasta.Read0(path, seq) : fasta.Read(path, seq, error);
+    target = seq.mName + (reader == "Read(record)" ? std::string(" ") + std::strerror(error) : "");
   } else if (reader == "Read0(list)") {
     ok = fasta.Read0(path, list);
     target = std::to_string(list.mSeqs.size());
-  } else if (reader == "Read0(record)") {
-    ok = fasta.Read0(path, seq);
-    target = seq.mName;
-  } else if (reader == "ReadQual(list)") {
-    ok = fasta.ReadQual(path, quals);
+  } else if (reader == "ReadQual(list)" || reader == "ReadQual0") {
+    ok = reader == "ReadQual0" ? fasta.ReadQual0(path, quals) : fasta.ReadQual(path, quals);
     target = std::to_string(quals.mQuals.size());
   } else if (reader == "ReadQual(record)") {
     ok = fasta.ReadQual(path, qual);
     target = "'" + qual.mName + "'";
-  } else if (reader == "ReadQual0") {
-    ok = fasta.ReadQual0(path, quals);
-    target = std::to_string(quals.mQuals.size());
   } else if (reader == "Parse") {
-    CMParse cm;
-    int error = 0;
     ok = cm.Parse(path, error);
     target = std::to_string(cm.mHits.size()) + " " + std::strerror(error);
   } else {
