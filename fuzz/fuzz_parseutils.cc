@@ -127,7 +127,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // getline step with the same limit.
   {
     const size_t limit = 1 + (text.empty() ? 0 : static_cast<unsigned char>(text[0]) % 40);
-    const FuzzTempFile file(data, size);
+    const FuzzTempFile file(data + 2, size - 2);
     std::istringstream ref(text);
     std::istringstream in(text);
     LineReader fromFile(file.Path(), limit);

@@ -54,7 +54,7 @@ bool GetLine(std::istream& in, std::string& line) {
 
 namespace {
 
-constexpr std::size_t kReadBlock = 256 * 1024;
+constexpr std::size_t kReadBlock = 64 * 1024;
 
 }  // namespace
 
@@ -100,7 +100,7 @@ void LineReader::SetState(std::ios::iostate bits) {
   }
 }
 
-bool LineReader::Next(char*& text, std::size_t& length) {
+bool LineReader::NextSlow(char*& text, std::size_t& length) {
   if (mAtEnd || mFailed) {
     mFailed = true;
     SetState(std::ios::failbit);

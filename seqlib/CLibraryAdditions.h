@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdlib>
+#include <cstring>
 #include <istream>
 #include <string>
 #include <vector>
@@ -57,7 +58,26 @@ class LineReader {
   // The next line, NUL-terminated and valid until the next call. False when
   // none is left: at the end of the input or after a failed read (empty
   // text), or for a line over the limit (its first `limit` characters).
-  bool Next(char*& text, std::size_t& length);
+  bool Next(char*& text, std::size_t& length) {
+    // A whole line in the buffer; anything else takes the slow path.
+    if (mScanned == 0 && !mAtEnd && !mFailed) {
+      char* start = mBuf.data() + mPos;
+      const std::size_t avail = mEnd - mPos;
+      const std::size_t look = avail <= mLimit ? avail : mLimit + 1;
+      if (auto* nl = static_cast<char*>(std::memchr(start, '\n', look))) {
+        const std::size_t stored = static_cast<std::size_t>(nl - start);
+        mPos += stored + 1;
+        length = stored;
+        if (mNulSeen || (stored > 0 && start[stored - 1] == '\r')) {
+          length = LineLength(start, stored, mNulSeen, true);
+        }
+        start[length] = '\0';
+        text = start;
+        return true;
+      }
+    }
+    return NextSlow(text, length);
+  }
   bool Skip() {
     char* text = nullptr;
     std::size_t length = 0;
@@ -70,6 +90,7 @@ class LineReader {
   int Error() const { return mError; }
 
  private:
+  bool NextSlow(char*& text, std::size_t& length);
   bool Refill();
   void SetState(std::ios::iostate bits);
 
