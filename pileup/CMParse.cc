@@ -1,5 +1,6 @@
 #include "CMParse.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <utility>
@@ -31,10 +32,12 @@ struct LineView {
   int mLength = 0;
 };
 
+// The positions of a line are ints: a line past INT_MAX characters is seen
+// only up to there.
 inline void ReadLine(LineReader& lines, LineView& line) {
   size_t n = 0;
   lines.Next(line.mText, n);
-  line.mLength = static_cast<int>(n);
+  line.mLength = n > static_cast<size_t>(INT_MAX) ? INT_MAX : static_cast<int>(n);
 }
 
 // Block lines are full of bases, which never hold an 'o': most are told
@@ -118,12 +121,14 @@ inline void StepOne(int& cursor) {
   if (cursor >= 0) ++cursor;
 }
 
-bool IsMatchLine(const std::string& line) {
-  const size_t open = line.find('(');
-  if (open == std::string::npos) return false;
-  const size_t close = line.find(')', open);
-  if (close == std::string::npos) return false;
-  return ContainsOnlyDigits(line, static_cast<int>(open) + 1, static_cast<int>(close) - 1);
+// A match line: its first '(' and the first ')' after it enclose digits only.
+bool IsMatchLine(const char* text, size_t n) {
+  const char* open = static_cast<const char*>(std::memchr(text, '(', n));
+  if (open == nullptr) return false;
+  const char* end = text + n;
+  const char* close = static_cast<const char*>(std::memchr(open, ')', static_cast<size_t>(end - open)));
+  if (close == nullptr) return false;
+  return std::all_of(open + 1, close, IsDigitChar);
 }
 
 }  // namespace
@@ -137,8 +142,8 @@ void ParseLines(LineReader& lines, CMParse& cm) {
   LineView block;
   for (;;) {
     ReadLine(lines, block);
-    line.assign(block.mText, static_cast<size_t>(block.mLength));
-    if (IsMatchLine(line)) {
+    if (IsMatchLine(block.mText, static_cast<size_t>(block.mLength))) {
+      line.assign(block.mText, static_cast<size_t>(block.mLength));
       hit.mQueryAligned.mSeq.clear();
       hit.mSourceAligned.mSeq.clear();
       cm.ParseStatsFromLine(line, hit);
@@ -215,7 +220,7 @@ void CMParse::ParseStatsFromLine(const std::string& line, CMHit& hit) {
   hit.mHasStar = line.find('*') != std::string::npos;
 }
 
-bool CMParse::MatchLine(std::string line) { return IsMatchLine(line); }
+bool CMParse::MatchLine(std::string line) { return IsMatchLine(line.data(), line.size()); }
 
 void CMParse::NormalizeToAlignment() { NormalizeToAlignment(0); }
 

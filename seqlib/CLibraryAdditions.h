@@ -17,8 +17,9 @@ extern char readbuf[kReadBufSize];
 
 // The line rules that every line reader follows: a line ends at '\n', which
 // is consumed and not stored; its text ends at its first NUL; a '\r' that is
-// its last stored character is dropped; a line longer than the reader's
-// limit ends the reading, giving its first `limit` characters.
+// its last stored character is dropped. A line longer than GetLine's limit
+// ends GetLine's reading, giving its first `limit` characters; LineReader
+// takes lines of any length unless it is given a limit.
 
 // Length of a line of `stored` characters by the NUL and '\r' rules. `mayHoldNul`
 // false skips the NUL search; `whole` false (a line cut at the limit) keeps a
@@ -39,18 +40,19 @@ bool GetLineInto(std::istream& in, char* buf, std::size_t size, std::size_t& len
 bool GetLine(std::istream& in, std::string& line);
 
 // Splits a file or a stream into lines by the line rules, reading it in large
-// blocks. Next answers as GetLine does on the same text, and tells a failed
-// read apart from the end of the input.
+// blocks. A line costs memory of its own length. With the limit
+// kReadBufSize - 1, Next answers as GetLine does on the same text; in every
+// case it tells a failed read apart from the end of the input.
 class LineReader {
  public:
   static constexpr std::size_t kNoLimit = static_cast<std::size_t>(-1) / 4;
 
   // Reads the named file. A directory cannot be opened.
-  explicit LineReader(const std::string& path, std::size_t limit = kReadBufSize - 1);
+  explicit LineReader(const std::string& path, std::size_t limit = kNoLimit);
   // Reads the stream's buffer, ahead of the lines it gives, and sets the
   // stream's state as GetLine would: eofbit at the end of the input, failbit
   // when Next gives no line, badbit when reading failed.
-  explicit LineReader(std::istream& in, std::size_t limit = kReadBufSize - 1);
+  explicit LineReader(std::istream& in, std::size_t limit = kNoLimit);
   ~LineReader();
   LineReader(const LineReader&) = delete;
   LineReader& operator=(const LineReader&) = delete;

@@ -213,13 +213,13 @@ FASTAFile::FASTAFile() : mReserveLength(5000), mBasesPerLine(50), mQualsPerLine(
 bool FASTAFile::Read(std::istream& in, SequenceVector& list) {
   list.mSeqs.clear();
   list.mSeqs.resize(kListStep);
-  LineReader lines(in, LineReader::kNoLimit);
+  LineReader lines(in);
   return ReadRecords(lines, list.mSeqs, -1);
 }
 
 bool FASTAFile::Append(std::istream& in, SequenceVector& list) {
   const long last = static_cast<long>(list.mSeqs.size()) - 1;
-  LineReader lines(in, LineReader::kNoLimit);
+  LineReader lines(in);
   return ReadRecords(lines, list.mSeqs, last);
 }
 
@@ -231,7 +231,7 @@ bool FASTAFile::Read(std::istream& in, Sequence& seq) {
 }
 
 bool FASTAFile::Read(std::string name, SequenceVector& list) {
-  LineReader lines(name, LineReader::kNoLimit);
+  LineReader lines(name);
   if (!lines.Opened()) {
     std::cout << name << " file open failed (Read Multiple FASTA)" << std::endl;
     return false;
@@ -252,7 +252,7 @@ bool FASTAFile::Read(std::string name, Sequence& seq) {
 }
 
 bool FASTAFile::Read(std::string name, Sequence& seq, int& error) {
-  LineReader lines(name, LineReader::kNoLimit);
+  LineReader lines(name);
   std::vector<Sequence> read(kListStep);
   const bool ok = lines.Opened() && ReadRecords(lines, read, -1);
   error = lines.Error();
@@ -353,14 +353,14 @@ void FASTAFile::Write(std::string name, const Sequence& seq) {
 bool FASTAFile::ReadQual(std::istream& in, SequenceQualityVector& list) {
   list.mQuals.clear();
   list.mQuals.resize(kListStep);
-  LineReader lines(in, LineReader::kNoLimit);
+  LineReader lines(in);
   return ReadQualRecords(lines, list.mQuals, mReserveLength, true);
 }
 
 bool FASTAFile::ReadQual(std::string name, SequenceQualityVector& list) {
   list.mQuals.clear();
   list.mQuals.resize(kListStep);
-  LineReader lines(name, LineReader::kNoLimit);
+  LineReader lines(name);
   if (!lines.Opened()) {
     std::cout << name << " file open failed (Read Multiple FASTA)" << std::endl;
     return false;

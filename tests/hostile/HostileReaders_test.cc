@@ -209,6 +209,17 @@ std::string ReportReaders(const std::string& path) {
   return out.str();
 }
 
+// The parser's file and stream forms, each reading the whole input.
+std::string ParseBothForms(const std::string& path) {
+  CMParse byName;
+  byName.Parse(path);
+  CMParse byStream;
+  std::ifstream in(path, std::ios::binary);
+  byStream.Parse(in);
+  return "file " + Describe(byName.mHits) + "stream " + Describe(byStream.mHits) +
+         "stream at its end " + std::to_string(in.eof()) + "\n";
+}
+
 std::string SequenceReaders(const std::string& path) { return ReadSequences(path, true); }
 
 std::string AllReaders(const std::string& path) {
@@ -306,13 +317,18 @@ TEST(HostileReaders, CRLFFilesReadLikeTheirLFTwins) {
 }
 
 // Lines longer than the shared line buffer, and a contig of several megabytes
-// on one line: the list readers read any line whole; the readers built on the
-// line buffer end there.
+// on one line: every reader but GetLine's own users reads any line whole, and
+// the records and hits after it.
 TEST(HostileReaders, OverlongLines) {
   const std::string longBases(400000, 'A');
   std::string values;
   for (int i = 0; i < 100000; ++i) values += "20 ";
   const std::string fiveMb(5000000, 'C');
+  std::string values120k;  // 340 kB
+  for (int i = 0; i < 120000; ++i) values120k += std::to_string(i % 100) + " ";
+  const std::string junk = "Note " + std::string(300000, 'x') + "\n";
+  const std::string withJunk = kReport.substr(0, kReport.find("   35")) + junk + kReport.substr(kReport.find("   35"));
+  const std::string reportPath = std::string(TEST_DATA_DIR) + "/report.cm";
   RunCases({
       {"400k-base line", ">c\n" + longBases + "\n>d\nAC\n",
        [](const std::string& p) {
@@ -349,9 +365,35 @@ TEST(HostileReaders, OverlongLines) {
        },
        "1 big 5000000\n", 10},
       {"5 MB contig line, all readers", ">big one line\n" + fiveMb + "\n", AllReaders, "", 30},
-      {"400k line in a report", kReport.substr(0, kReport.find("   35")) + longBases + "\n" + kReport,
-       ReportReaders,
-       "Parse 1\nreadA 66 0 10 contig 0 10 ACGTACGTACG/ACGTACGTACG\nkept 1\nlines with Transitions 1\n", 10},
+      {"1M-base line, Read0", ">c\n" + std::string(1000000, 'g') + "\n>d\nAC\n",
+       [](const std::string& p) {
+         FASTAFile fasta;
+         SequenceVector list;
+         const bool ok = fasta.Read0(p, list);
+         return std::to_string(ok) + " " + Describe(list.mSeqs);
+       },
+       "1 " + Describe(std::vector<Sequence>{MakeSequence(std::string(1000000, 'g'), "", "c"),
+                                             MakeSequence("AC", "", "d")}),
+       10},
+      {"120k-value line, ReadQualX and ReadQual0", ">q\n" + values120k + "\n>r\n5\n",
+       [](const std::string& p) {
+         std::ostringstream out;
+         FASTAFile fasta;
+         SequenceQualityVector x;
+         std::ifstream in(p, std::ios::binary);
+         out << fasta.ReadQualX(in, x) << " " << in.eof() << " ";
+         SequenceQualityVector zero;
+         out << fasta.ReadQual0(p, zero) << "\n";
+         for (const auto* list : {&x, &zero}) {
+           for (const SequenceQuality& q : list->mQuals) {
+             out << q.mName << "|" << q.mDescription << "|" << q.mQual.size() << "|" << q.mQual.back() << "\n";
+           }
+         }
+         return out.str();
+       },
+       "1 1 1\nq||120000|99\nr||1|5\n|q|120000|99\n|r|1|5\n", 10},
+      {"300k junk line between hits, the parser", withJunk, ParseBothForms, ParseBothForms(reportPath), 10},
+      {"300k junk line first, the parser", junk + kReport, ParseBothForms, ParseBothForms(reportPath), 10},
   });
 }
 

@@ -227,16 +227,16 @@ TEST(CMParseTest, IncompleteAndHostileReports) {
   // Match lines inside blocks are read as block lines.
   EXPECT_EQ(ParseText(match + match + match).size(), 1u);
 
-  // A line too long for the line buffer ends parsing; the open hit is kept
-  // with the text read before it.
+  // A line too long for the shared line buffer is read whole, and parsing
+  // goes on after it.
   const std::string block = "  r 1 ACGT 4\n\n  c 1 ACGA 4\n\n";
   const std::string huge(300000, 'A');
   hits = ParseText(match + block + "  r 5 " + huge + "\n\n  c 5 TT 6\n\nTransitions\n" + match);
-  ASSERT_EQ(hits.size(), 1u);
-  EXPECT_EQ(Text(hits[0].mQueryAligned), "ACGT");
-  EXPECT_EQ(Text(hits[0].mSourceAligned), "ACGA");
+  ASSERT_EQ(hits.size(), 2u);
+  EXPECT_TRUE(Text(hits[0].mQueryAligned) == "ACGT" + huge);
+  EXPECT_EQ(Text(hits[0].mSourceAligned), "ACGATT");
   hits = ParseText(huge + "\n" + match);
-  EXPECT_TRUE(hits.empty());
+  EXPECT_EQ(hits.size(), 1u);
 
   // Arbitrary bytes, NULs included, around and inside a report: no crash, and
   // every hit has at most the characters of the input.

@@ -124,8 +124,9 @@ TEST(NumberText, SizedSprintf) {
 
 }  // namespace
 
-// The block line reader, file form and stream form, against GetLine on random
-// texts of NULs, CRs, CR LFs, blanks, overlong lines and no final line end.
+// The block line reader with GetLine's limit, file form and stream form,
+// against GetLine on random texts of NULs, CRs, CR LFs, blanks, overlong
+// lines and no final line end.
 TEST(LineReader, AnswersAsGetLine) {
   struct Step {
     bool ok;
@@ -163,8 +164,9 @@ TEST(LineReader, AnswersAsGetLine) {
     WriteFile(path, text);
     for (const bool fromFile : {true, false}) {
       std::istringstream in(text);
-      std::unique_ptr<LineReader> reader = fromFile ? std::make_unique<LineReader>(path)
-                                                    : std::make_unique<LineReader>(in);
+      const size_t limit = kReadBufSize - 1;
+      std::unique_ptr<LineReader> reader = fromFile ? std::make_unique<LineReader>(path, limit)
+                                                    : std::make_unique<LineReader>(in, limit);
       Steps got;
       for (bool ok = true; ok;) {
         char* line = nullptr;
