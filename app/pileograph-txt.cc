@@ -4,9 +4,10 @@
 //   pileograph-txt contig-file report-file pileup-file [start end]
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -28,10 +29,37 @@ std::string SystemReason(int err, const char* fallback) {
   return err != 0 ? std::string(std::strerror(err)) : std::string(fallback);
 }
 
-// Removes a pileup file that could not be written whole; only regular files.
-void RemovePartial(const char* path) {
+// The regular file that the pileup path names once opened, through any
+// symbolic links; a pileup that fails is removed from there and nowhere else.
+struct OpenedFile {
+  bool mRegular = false;
+  dev_t mDevice = 0;
+  ino_t mInode = 0;
+};
+
+OpenedFile Identify(const char* path) {
+  OpenedFile file;
   struct stat st;
-  if (stat(path, &st) == 0 && S_ISREG(st.st_mode)) std::remove(path);
+  if (stat(path, &st) == 0 && S_ISREG(st.st_mode)) {
+    file.mRegular = true;
+    file.mDevice = st.st_dev;
+    file.mInode = st.st_ino;
+  }
+  return file;
+}
+
+// Removes the partial pileup: the file the links lead to, while it is still
+// the one written, and never a link, device or pipe.
+void RemovePartial(const char* path, const OpenedFile& written) {
+  if (!written.mRegular) return;
+  char* target = realpath(path, nullptr);
+  if (target == nullptr) return;
+  struct stat st;
+  if (lstat(target, &st) == 0 && S_ISREG(st.st_mode) && st.st_dev == written.mDevice &&
+      st.st_ino == written.mInode) {
+    unlink(target);
+  }
+  std::free(target);
 }
 
 }  // namespace
@@ -45,6 +73,9 @@ int main(int argc, char** argv) {
   const char* contigPath = argv[1];
   const char* reportPath = argv[2];
   const char* pileupPath = argv[3];
+  // Past a file-size limit a write fails with EFBIG and is reported like any
+  // other failed write, instead of the signal ending the program.
+  std::signal(SIGXFSZ, SIG_IGN);
 
   struct stat reportStat;
   if (stat(reportPath, &reportStat) == 0 && S_ISREG(reportStat.st_mode)) {
@@ -95,6 +126,7 @@ int main(int argc, char** argv) {
     Fail(pileupPath, SystemReason(errno, "cannot be created"));
     return 1;
   }
+  const OpenedFile written = Identify(pileupPath);
   errno = 0;
   pg.PrintAlignment(out, start, end, 100);
   int writeErr = out.good() ? 0 : (errno != 0 ? errno : EIO);
@@ -105,7 +137,7 @@ int main(int argc, char** argv) {
   }
   if (writeErr != 0) {
     if (out.is_open()) out.close();
-    RemovePartial(pileupPath);
+    RemovePartial(pileupPath, written);
     Fail(pileupPath, std::strerror(writeErr));
     return 1;
   }

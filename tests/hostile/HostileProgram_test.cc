@@ -157,9 +157,9 @@ TEST(HostileProgram, DegenerateFilesEndCleanly) {
   }
 }
 
-// A report line longer than the line reader takes ends the parse there:
-// the hits before it are laid out, the rest of the report is not read.
-TEST(HostileProgram, OverlongReportLineEndsTheReport) {
+// Report lines longer than the shared line buffer are read whole: a junk
+// line is skipped, and the pileup is the one without it.
+TEST(HostileProgram, LongReportLinesAreReadWhole) {
   const std::string report = Data("report.cm");
   const size_t second = report.find("   35  0.00 0.00 14.29  read0");
   ASSERT_NE(second, std::string::npos);
@@ -170,8 +170,8 @@ TEST(HostileProgram, OverlongReportLineEndsTheReport) {
     const char* mPileup;
   };
   const Case cases[] = {
-      {"first line", longLine + report, "contig-alone.pileup"},
-      {"between hits", report.substr(0, second) + longLine + report.substr(second), "readA-only.pileup"},
+      {"first line", longLine + report, "basic.pileup"},
+      {"between hits", report.substr(0, second) + longLine + report.substr(second), "basic.pileup"},
   };
   for (const Case& c : cases) {
     ScratchDir dir;
@@ -184,7 +184,7 @@ TEST(HostileProgram, OverlongReportLineEndsTheReport) {
     EXPECT_EQ(hostile::ReadFile(dir / "pileup.txt"), Data(c.mPileup)) << c.mWhat;
   }
 
-  // An overlong aligned text: the hit keeps what was read of it.
+  // An overlong aligned text, the last line of the report.
   ScratchDir dir;
   hostile::WriteFile(dir / "contig.fa", Data("contig.fa"));
   const size_t text = report.find("ACGTACGTACG 11\n\nTransitions");
@@ -448,6 +448,45 @@ TEST(HostileProgram, FailedReadsAndWritesAreReported) {
       EXPECT_FALSE(hostile::Exists(dir / "pileup.txt")) << what;
     }
   }
+}
+
+// A pileup that cannot be written whole is removed from the file it was
+// written to; a symbolic link that leads there stays. A file-size limit is a
+// failed write like any other.
+TEST(HostileProgram, FailedPileupLeavesNoPartialFile) {
+  ScratchDir dir;
+  ASSERT_TRUE(hostile::Generate(dir.Path(), 300000, 100));  // usrctest.fa and pileup over 2 kB
+  const std::vector<std::string> args = {PILEOGRAPH_TXT, "contig.fa", "report.cm", "px.txt", "0", "2999"};
+  const std::string partial = "Read contig..done.\nParse CM..done.\n";
+  auto isLink = [](const std::string& path) {
+    struct stat st;
+    return lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+  };
+
+  std::filesystem::create_directory(dir / "sub");
+  std::filesystem::create_symlink("sub/target.txt", dir / "px.txt");
+  ChildResult r = hostile::RunChild(args, dir.Path(), TimeLimit(20));
+  ExpectSound(dir, r, 0, "through a link");
+  EXPECT_TRUE(isLink(dir / "px.txt"));
+  EXPECT_GT(hostile::FileSize(dir / "sub/target.txt"), 2048);
+  if (!hostile::Strace().empty()) {
+    r = hostile::RunChild(hostile::FailingCalls(dir / "sub/target.txt", "write,writev", "ENOSPC", "1+", args),
+                          dir.Path(), TimeLimit(20));
+    ExpectSound(dir, r, 1, "through a link, ENOSPC");
+    EXPECT_EQ(r.mStderr, "pileograph-txt: px.txt: No space left on device\n");
+    EXPECT_TRUE(isLink(dir / "px.txt"));
+    EXPECT_FALSE(hostile::Exists(dir / "sub/target.txt"));
+  }
+  std::filesystem::remove(dir / "px.txt");
+
+  std::vector<std::string> limited = {"/bin/bash", "-c", "ulimit -f 2 && exec \"$0\" \"$@\""};
+  limited.insert(limited.end(), args.begin(), args.end());
+  r = hostile::RunChild(limited, dir.Path(), TimeLimit(20));
+  ExpectSound(dir, r, 1, "ulimit -f 2");
+  EXPECT_EQ(r.mStdout, partial + "Merging alignments...ConstructSource...usrctest.fa file write failed\n"
+                                 "Init With Queries ...MergePads...done.\n");
+  EXPECT_EQ(r.mStderr, "pileograph-txt: px.txt: File too large\n");
+  EXPECT_FALSE(hostile::Exists(dir / "px.txt"));
 }
 
 }  // namespace
