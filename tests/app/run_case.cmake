@@ -8,7 +8,7 @@
 #   -DEXPECTED= folder of stdout.txt, stderr.txt, usrctest.fa, pileup.txt
 #   -DEXPECTED_PILEUP= expected pileup file elsewhere (optional)
 #   -DREGENERATE=ON  writes the expected files from this run instead
-cmake_minimum_required(VERSION 3.16)
+cmake_minimum_required(VERSION 3.20)
 
 string(REPLACE "|" ";" INPUTS "${INPUTS}")
 string(REPLACE "|" ";" ARGS "${ARGS}")
@@ -46,7 +46,7 @@ if(REGENERATE)
     list(GET pair 0 got)
     list(GET pair 1 want)
     if(EXISTS "${got}")
-      file(COPY_FILE "${got}" "${want}")
+      configure_file("${got}" "${want}" COPYONLY)
     else()
       file(REMOVE "${want}")
     endif()
