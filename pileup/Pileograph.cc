@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <iostream>
 #include <numeric>
 #include <utility>
@@ -443,9 +444,12 @@ void Pileograph::PrintAlignment(std::ostream& os, int start, int end, int width)
   // order of their first columns, so each block costs only the lines it prints.
   std::vector<size_t> byFirst(reads);
   std::iota(byFirst.begin(), byFirst.end(), size_t{0});
-  std::stable_sort(byFirst.begin(), byFirst.end(),
-                   [this](size_t a, size_t b) { return mOffsets[a] < mOffsets[b]; });
+  // Equal first columns keep read-index order.
+  std::sort(byFirst.begin(), byFirst.end(), [this](size_t a, size_t b) {
+    return mOffsets[a] != mOffsets[b] ? mOffsets[a] < mOffsets[b] : a < b;
+  });
   std::vector<size_t> selected;  // in read-index order
+  std::vector<size_t> merged;
   size_t reached = 0;
   long long pos = start;
   for (;;) {
@@ -458,9 +462,11 @@ void Pileograph::PrintAlignment(std::ostream& os, int start, int end, int width)
       selected.push_back(byFirst[reached]);
     }
     if (selected.size() != before) {
-      std::sort(selected.begin() + static_cast<std::ptrdiff_t>(before), selected.end());
-      std::inplace_merge(selected.begin(), selected.begin() + static_cast<std::ptrdiff_t>(before),
-                         selected.end());
+      const auto middle = selected.begin() + static_cast<std::ptrdiff_t>(before);
+      std::sort(middle, selected.end());
+      merged.clear();
+      std::merge(selected.begin(), middle, middle, selected.end(), std::back_inserter(merged));
+      selected.swap(merged);
     }
     for (size_t r : selected) {
       const long long first = pos - mOffsets[r] + 1;
