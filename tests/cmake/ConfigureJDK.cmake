@@ -1,0 +1,130 @@
+# One configure case of the JDK search, run with fake JDKs in WORK: shell
+# scripts printing what java and javac -version print, and empty headers.
+#
+#   -DCASE= the case  -DSOURCE= project  -DWORK= scratch folder
+#   -DGENERATOR= -DCXX= -DMAKE= as the build running the test
+cmake_minimum_required(VERSION 3.20)
+
+file(REMOVE_RECURSE "${WORK}")
+set(build "${WORK}/build")
+
+# fake_jdk(<name> <version> [NO_JAR] [JRE]): a JDK in WORK/<name>.
+function(fake_jdk name version)
+  cmake_parse_arguments(F "NO_JAR;JRE" "" "" ${ARGN})
+  set(home "${WORK}/${name}")
+  set(tools java "echo 'openjdk version \"${version}\" 2023-10-17' >&2")
+  if(NOT F_JRE)
+    list(APPEND tools javac "echo 'javac ${version}'")
+    if(NOT F_NO_JAR)
+      list(APPEND tools jar "exit 0")
+    endif()
+    file(WRITE "${home}/include/jni.h" "")
+    file(WRITE "${home}/include/linux/jni_md.h" "")
+  endif()
+  while(tools)
+    list(POP_FRONT tools tool body)
+    file(WRITE "${home}/bin/${tool}" "#!/bin/sh\n${body}\n")
+    file(CHMOD "${home}/bin/${tool}" PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
+  endwhile()
+endfunction()
+
+# configure(<JAVA_HOME in the environment, or NONE> <cmake arguments>...):
+# sets rc and out (standard output and error).
+macro(configure java_home)
+  if("${java_home}" STREQUAL "NONE")
+    unset(ENV{JAVA_HOME})
+  else()
+    set(ENV{JAVA_HOME} "${java_home}")
+  endif()
+  execute_process(
+    COMMAND "${CMAKE_COMMAND}" -S "${SOURCE}" -B "${build}" -G "${GENERATOR}"
+            "-DCMAKE_CXX_COMPILER=${CXX}" "-DCMAKE_MAKE_PROGRAM=${MAKE}" ${ARGN}
+    RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
+  # Messages are wrapped at spaces; join them again.
+  string(REGEX REPLACE "\n  +" " " out "${out}")
+endmacro()
+
+set(failures "")
+function(expect what ok)
+  if(NOT ok)
+    set(failures "${failures}\n  ${what}" PARENT_SCOPE)
+  endif()
+endfunction()
+
+# expect_output(<MATCH|NO_MATCH> <literal text>): checks out for the text.
+macro(expect_output how text)
+  string(FIND "${out}" "${text}" at)
+  if(at GREATER_EQUAL 0 AND "${how}" STREQUAL "NO_MATCH")
+    expect("output holds '${text}'" FALSE)
+  elseif(at LESS 0 AND "${how}" STREQUAL "MATCH")
+    expect("output lacks '${text}'" FALSE)
+  endif()
+endmacro()
+
+macro(expect_status want)
+  if("${want}" STREQUAL "FAIL")
+    expect("configure succeeded, expected it to fail" "NOT rc EQUAL 0")
+  else()
+    expect("configure failed (${rc})" "rc EQUAL 0")
+  endif()
+endmacro()
+
+set(jni_off -DPILEOGRAPH_BUILD_TESTS=OFF)
+set(jni_on -DPILEOGRAPH_BUILD_TESTS=OFF -DPILEOGRAPH_BUILD_JNI=ON)
+set(jdk17 "${WORK}/jdk17")
+if(CASE STREQUAL "stale_cache")
+  # A rejected JDK is named, and not taken again from the cache.
+  fake_jdk(jdk11 11.0.21)
+  fake_jdk(jdk17 17.0.9)
+  configure("${WORK}/jdk11" ${jni_on})
+  expect_status(FAIL)
+  expect_output(MATCH "java ${WORK}/jdk11/bin/java is 11.0.21")
+  expect_output(MATCH "javac ${WORK}/jdk11/bin/javac is 11.0.21")
+  set(ENV{PATH} "${jdk17}/bin:$ENV{PATH}")
+  configure(NONE ${jni_on})
+  expect_status(PASS)
+  expect_output(MATCH "java ${jdk17}/bin/java, javac ${jdk17}/bin/javac")
+  expect_output(MATCH "headers ${jdk17}/include and ${jdk17}/include/linux")
+  expect_output(NO_MATCH "jdk11")
+elseif(CASE STREQUAL "taken")
+  fake_jdk(jdk17 17.0.9)
+  configure("${jdk17}" ${jni_on})
+  expect_status(PASS)
+  expect_output(MATCH "-- JDK 17.0.9 (JAVA_HOME=${jdk17}): java ${jdk17}/bin/java, javac ${jdk17}/bin/javac, jar ${jdk17}/bin/jar, headers ${jdk17}/include and ${jdk17}/include/linux\n")
+elseif(CASE STREQUAL "missing_home")
+  configure(/nonexistent ${jni_on})
+  expect_status(FAIL)
+  expect_output(MATCH "(JAVA_HOME=/nonexistent: no such folder)")
+elseif(CASE STREQUAL "usr_home")
+  # /usr holds java and javac (links into a JDK) but no JNI headers.
+  configure(/usr ${jni_off})
+  expect_status(PASS)
+  if(NOT EXISTS /usr/include/jni.h)
+    expect_output(MATCH "no jni.h in /usr/include; no jni_md.h in /usr/include): libJPileograph and its tests skipped")
+  endif()
+  expect_output(NO_MATCH "/usr/lib/jvm")
+elseif(CASE STREQUAL "jre_home")
+  # A JRE given as a CMake variable; the javac on PATH is not taken instead.
+  fake_jdk(jre 17.0.9 JRE)
+  configure(NONE ${jni_off} "-DJAVA_HOME=${WORK}/jre")
+  expect_status(PASS)
+  expect_output(MATCH "No JDK 17 (JAVA_HOME=${WORK}/jre: no javac in ${WORK}/jre/bin; no jni.h in ${WORK}/jre/include; no jni_md.h in ${WORK}/jre/include): libJPileograph and its tests skipped")
+  expect_output(NO_MATCH "-- JDK ")
+elseif(CASE STREQUAL "no_jar")
+  # Without jar the library and its C++ tests are built; the Java tests are not.
+  fake_jdk(jdk17 17.0.9 NO_JAR)
+  configure("${jdk17}" -DPILEOGRAPH_BUILD_TESTS=ON)
+  expect_status(PASS)
+  expect_output(MATCH "No jar in ${jdk17}/bin: the Java tests of libJPileograph are skipped")
+  expect("no JPileograph target" "IS_DIRECTORY \"${build}/jni/CMakeFiles/JPileograph.dir\"")
+  expect("no JniWrap_test target" "IS_DIRECTORY \"${build}/tests/jni/CMakeFiles/JniWrap_test.dir\"")
+  file(READ "${build}/tests/jni/CTestTestfile.cmake" jni_tests)
+  string(FIND "${jni_tests}" "jni_java_" at)
+  expect("Java tests defined without jar" "at LESS 0")
+else()
+  message(FATAL_ERROR "ConfigureJDK.cmake: unknown case '${CASE}'")
+endif()
+
+if(failures)
+  message(FATAL_ERROR "case ${CASE}:${failures}\n--- configure output:\n${out}")
+endif()
