@@ -1,5 +1,7 @@
 #include "Pileograph.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <climits>
 #include <cstring>
@@ -154,6 +156,17 @@ void WriteWindow(std::ostream& os, const std::vector<char>& seq, long long first
 
 const char kNotFound[] = "NOT FOUND";
 
+// True when `path` names the same file as one of `others`.
+bool IsOneOf(const char* path, const std::vector<std::string>& others) {
+  struct stat st;
+  if (others.empty() || stat(path, &st) != 0) return false;
+  for (const std::string& other : others) {
+    struct stat ot;
+    if (stat(other.c_str(), &ot) == 0 && ot.st_dev == st.st_dev && ot.st_ino == st.st_ino) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 bool cmpByPadLoc(padInfo a, padInfo b) { return a.mPadLoc < b.mPadLoc; }
@@ -190,7 +203,9 @@ bool Pileograph::ReadCM(const std::string& path, int& error) {
   return ok;
 }
 
-void Pileograph::MergeAlignments() {
+void Pileograph::MergeAlignments() { MergeAlignments(std::vector<std::string>()); }
+
+void Pileograph::MergeAlignments(const std::vector<std::string>& inputs) {
   // Start from nothing so that a repeated merge gives the same result.
   mUnionSource.mSeq.clear();
   mUnionSource.mPadded2Depadded.clear();
@@ -202,8 +217,12 @@ void Pileograph::MergeAlignments() {
 
   std::cout << "ConstructSource..." << std::flush;
   ConstructSourceWithUnionOfReadPads();
-  FASTAFile fasta;
-  fasta.Write(std::string("usrctest.fa"), mUnionSource);
+  if (IsOneOf("usrctest.fa", inputs)) {
+    std::cout << "usrctest.fa file is an input, not written" << std::endl;
+  } else {
+    FASTAFile fasta;
+    fasta.Write(std::string("usrctest.fa"), mUnionSource);
+  }
   std::cout << "Init With Queries ..." << std::flush;
   InitWithQueries();
   std::cout << "MergePads..." << std::flush;

@@ -50,6 +50,10 @@ class Pileograph {
   bool ReadSource(const std::string& path, int& error);
   bool ReadCM(const std::string& path, int& error);
   void MergeAlignments();
+  // MergeAlignments that leaves "usrctest.fa" as it is when that name is one
+  // of the files `inputs` (the same device and inode), and says so on
+  // standard output in place of writing it.
+  void MergeAlignments(const std::vector<std::string>& inputs);
 
   void ConstructSourceWithUnionOfReadPads();
   void GetSortedPadLocs(CMParse& cm, std::vector<padInfo>& pads);
