@@ -4,18 +4,19 @@
 //   pileograph-txt contig-file report-file pileup-file [start end]
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <iostream>
+#include <new>
 #include <string>
+#include <vector>
 
 #include "Heap.h"
 #include "Pileograph.h"
+#include "PileupFile.h"
 
 namespace {
 
@@ -25,41 +26,54 @@ void Fail(const char* file, const std::string& reason) {
   std::cerr << kProgram << ": " << file << ": " << reason << std::endl;
 }
 
-std::string SystemReason(int err, const char* fallback) {
-  return err != 0 ? std::string(std::strerror(err)) : std::string(fallback);
+// One line on standard error when kept hits name another subject than the
+// contig, naming the first such subject.
+void ReportOtherSubjects(const Pileograph& pg, const char* reportPath) {
+  const std::vector<CMHit>& hits = pg.mCM.mHits;
+  size_t others = 0;
+  const std::string* other = nullptr;
+  for (const CMHit& hit : hits) {
+    if (hit.mSourceName.empty() || hit.mSourceName == pg.mSource.mName) continue;  // "": a line without it
+    if (others++ == 0) other = &hit.mSourceName;
+  }
+  if (others == 0) return;
+  Fail(reportPath, std::to_string(others) + " of " + std::to_string(hits.size()) + " hits " +
+                       (others == 1 ? "is" : "are") + " against " + *other + ", not " + pg.mSource.mName);
 }
 
-// The regular file that the pileup path names once opened, through any
-// symbolic links; a pileup that fails is removed from there and nowhere else.
-struct OpenedFile {
-  bool mRegular = false;
-  dev_t mDevice = 0;
-  ino_t mInode = 0;
-};
+// Reads the contig and the report and merges the alignments, with the
+// progress lines on standard output. False when an input cannot be read, or
+// memory runs out, said on standard error.
+bool LayOut(Pileograph& pg, const char* contigPath, const char* reportPath) {
+  const char* reading = contigPath;  // the file a shortage of memory is blamed on
+  try {
+    std::cout << "Read contig.." << std::flush;
+    int error = 0;
+    const bool haveContig = pg.ReadSource(contigPath, error);
+    std::cout << "done." << std::endl;
+    if (error != 0 || !haveContig) {
+      Fail(contigPath, error != 0 ? std::strerror(error) : "no FASTA record");
+      return false;
+    }
 
-OpenedFile Identify(const char* path) {
-  OpenedFile file;
-  struct stat st;
-  if (stat(path, &st) == 0 && S_ISREG(st.st_mode)) {
-    file.mRegular = true;
-    file.mDevice = st.st_dev;
-    file.mInode = st.st_ino;
-  }
-  return file;
-}
+    reading = reportPath;
+    std::cout << "Parse CM.." << std::flush;
+    pg.ReadCM(reportPath, error);
+    std::cout << "done." << std::endl;
+    if (error != 0) {
+      Fail(reportPath, std::strerror(error));
+      return false;
+    }
+    ReportOtherSubjects(pg, reportPath);
 
-// Removes the partial pileup: the file the links lead to, while it is still
-// the one written, and never a link, device or pipe.
-void RemovePartial(const char* path, const OpenedFile& written) {
-  if (!written.mRegular) return;
-  char* target = realpath(path, nullptr);
-  if (target == nullptr) return;
-  struct stat st;
-  if (lstat(target, &st) == 0 && S_ISREG(st.st_mode) && st.st_dev == written.mDevice &&
-      st.st_ino == written.mInode) {
-    unlink(target);
+    std::cout << "Merging alignments..." << std::flush;
+    pg.MergeAlignments({contigPath, reportPath});
+    std::cout << "done." << std::endl;
+    return true;
+  } catch (const std::bad_alloc&) {
+    Fail(reading, std::strerror(ENOMEM));
+    return false;
   }
-  std::free(target);
 }
 
 }  // namespace
@@ -73,9 +87,12 @@ int main(int argc, char** argv) {
   const char* contigPath = argv[1];
   const char* reportPath = argv[2];
   const char* pileupPath = argv[3];
-  // Past a file-size limit a write fails with EFBIG and is reported like any
-  // other failed write, instead of the signal ending the program.
+  // Past a file-size limit, or into a pipe whose reader has gone, a write
+  // fails with EFBIG or EPIPE instead of a signal ending the program: the
+  // pileup reports it like any other failed write, and progress that nobody
+  // reads is dropped.
   std::signal(SIGXFSZ, SIG_IGN);
+  std::signal(SIGPIPE, SIG_IGN);
 
   struct stat reportStat;
   if (stat(reportPath, &reportStat) == 0 && S_ISREG(reportStat.st_mode)) {
@@ -87,31 +104,7 @@ int main(int argc, char** argv) {
   // releases them at once. Kept reachable, so leak checkers stay quiet.
   static Pileograph* const engine = new Pileograph;
   Pileograph& pg = *engine;
-
-  std::cout << "Read contig.." << std::flush;
-  int error = 0;
-  const bool haveContig = pg.ReadSource(contigPath, error);
-  std::cout << "done." << std::endl;
-  if (error != 0) {
-    Fail(contigPath, std::strerror(error));
-    return 1;
-  }
-  if (!haveContig) {
-    Fail(contigPath, "no FASTA record");
-    return 1;
-  }
-
-  std::cout << "Parse CM.." << std::flush;
-  pg.ReadCM(reportPath, error);
-  std::cout << "done." << std::endl;
-  if (error != 0) {
-    Fail(reportPath, std::strerror(error));
-    return 1;
-  }
-
-  std::cout << "Merging alignments..." << std::flush;
-  pg.MergeAlignments();
-  std::cout << "done." << std::endl;
+  if (!LayOut(pg, contigPath, reportPath)) return 1;
 
   int start = 0;
   int end = pg.GetSourceSize();
@@ -119,26 +112,11 @@ int main(int argc, char** argv) {
     start = std::atoi(argv[4]);
     end = std::atoi(argv[5]);
   }
-
-  errno = 0;
-  std::ofstream out(pileupPath, std::ios::out | std::ios::trunc);
-  if (!out.is_open()) {
-    Fail(pileupPath, SystemReason(errno, "cannot be created"));
-    return 1;
-  }
-  const OpenedFile written = Identify(pileupPath);
-  errno = 0;
-  pg.PrintAlignment(out, start, end, 100);
-  int writeErr = out.good() ? 0 : (errno != 0 ? errno : EIO);
-  if (writeErr == 0) {
-    errno = 0;
-    out.close();
-    if (out.fail()) writeErr = errno != 0 ? errno : EIO;
-  }
-  if (writeErr != 0) {
-    if (out.is_open()) out.close();
-    RemovePartial(pileupPath, written);
-    Fail(pileupPath, std::strerror(writeErr));
+  // Opened only now, so that an input that cannot be read leaves a file
+  // already at the pileup path as it was.
+  std::string failure;
+  if (!WritePileup(pg, pileupPath, start, end, failure)) {
+    Fail(pileupPath, failure);
     return 1;
   }
   return 0;

@@ -490,3 +490,186 @@ TEST(HostileProgram, FailedPileupLeavesNoPartialFile) {
 }
 
 }  // namespace
+
+// Root may unlink in a read-only folder; `args` run as nobody when this
+// process is root. Empty when that user cannot reach the program or `dir`.
+std::vector<std::string> Unprivileged(const std::vector<std::string>& args, const std::string& dir) {
+  if (geteuid() != 0) return args;
+  const std::vector<std::string> drop = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+  if (access(drop[0].c_str(), X_OK) != 0) return {};
+  std::vector<std::string> probe = drop;
+  probe.insert(probe.end(), {"/bin/sh", "-c", "test -x \"$0\" && test -r \"$1\"", PILEOGRAPH_TXT, dir + "/contig.fa"});
+  if (hostile::RunChild(probe, dir, 10).mStatus != 0) return {};
+  std::vector<std::string> run = drop;
+  run.insert(run.end(), args.begin(), args.end());
+  return run;
+}
+
+// Adds a second fault (`inject`, e.g. "ftruncate:error=EIO") to a FailingCalls command.
+std::vector<std::string> AlsoFailing(std::vector<std::string> traced, const std::string& inject) {
+  for (size_t i = 0; i < traced.size(); ++i) {
+    if (traced[i].rfind("inject=", 0) == 0) {
+      traced.insert(traced.begin() + static_cast<std::ptrdiff_t>(i) + 1, {"-e", "inject=" + inject});
+      break;
+    }
+  }
+  return traced;
+}
+
+// Pipes without readers, a pileup that cannot be removed or has a second
+// name, usrctest.fa that is an input, hits against another subject, and
+// memory that runs out: exact console, status and the files left.
+TEST(HostileProgram, AwkwardSurroundingsEndCleanly) {
+  ScratchDir big;  // a pileup of 600 kB: more than a pipe or a write buffer holds
+  ASSERT_TRUE(hostile::Generate(big.Path(), 20000, 40));
+  const std::vector<std::string> plain = {PILEOGRAPH_TXT, "contig.fa", "report.cm", "pileup.txt"};
+  ASSERT_EQ(hostile::RunChild(plain, big.Path(), TimeLimit(20)).mStatus, 0);
+  const std::string bigPileup = hostile::ReadFile(big / "pileup.txt");
+  ASSERT_GT(bigPileup.size(), 300000u);
+  const std::string contig = Data("contig.fa");
+  const std::string report = Data("report.cm");
+  std::string oneOther = report;
+  oneOther.replace(oneOther.find("(0)    contig "), 14, "(0)    contigX");
+  const std::string noSpace = "pileograph-txt: ro/pileup.txt: No space left on device";
+  const size_t firstWrite = 256 * 1024;  // the program's write buffer
+  const std::string kFifo = "<fifo>";
+  const std::string kAbsent = "<absent>";
+  enum Wrap { kNone, kClosedStdout, kHead, kFifoReader, kNoMemory };
+  struct Case {
+    const char* mWhat;
+    bool mBig;  // the generated data, else the small files
+    // Written first: bytes, "<fifo>" a named pipe, "->x" a symbolic and "=>x" a hard link to x.
+    std::vector<std::pair<std::string, std::string>> mFiles;
+    std::vector<std::string> mArgs;
+    Wrap mWrap;
+    std::string mFail;  // file whose writes fail with ENOSPC from the second on; "" for none
+    std::string mAlso;  // a second fault
+    bool mReadOnly;     // pileup in the folder ro/, which the program cannot change
+    int mStatus;
+    std::string mStdout;
+    std::string mStderr;
+    std::vector<std::pair<std::string, std::string>> mLeft;  // file: bytes, "<fifo>" or "<absent>"
+  };
+  const std::string mergeInput = "Read contig..done.\nParse CM..done.\nMerging alignments...ConstructSource..."
+                                 "usrctest.fa file is an input, not written\nInit With Queries ...MergePads...done.\n";
+  const Case cases[] = {
+      {"standard output a closed pipe", false, {}, plain, kClosedStdout, "", "", false, 0, "", "",
+       {{"pileup.txt", Data("basic.pileup")}}},
+      {"piped into head -c 5", true, {}, plain, kHead, "", "", false, 0, "Read ", "", {{"pileup.txt", bigPileup}}},
+      {"pileup a FIFO whose reader leaves", true, {{"pileup.txt", kFifo}}, plain, kFifoReader, "", "", false, 1,
+       kConsole, "pileograph-txt: pileup.txt: Broken pipe\n", {{"pileup.txt", kFifo}}},
+      {"ENOSPC in a read-only folder", true, {}, {PILEOGRAPH_TXT, "contig.fa", "report.cm", "ro/pileup.txt"},
+       kNone, "ro/pileup.txt", "", true, 1, kConsole, noSpace + " (left empty: it could not be removed)\n",
+       {{"ro/pileup.txt", ""}}},
+      {"ENOSPC in a read-only folder, ftruncate fails", true, {},
+       {PILEOGRAPH_TXT, "contig.fa", "report.cm", "ro/pileup.txt"}, kNone, "ro/pileup.txt", "ftruncate:error=EIO",
+       true, 1, kConsole, noSpace + " (the partial file remains)\n", {{"ro/pileup.txt", bigPileup.substr(0, firstWrite)}}},
+      {"ENOSPC through one of two hard links", true, {{"pileup.txt", ""}, {"other.txt", "=>pileup.txt"}}, plain, kNone, "pileup.txt", "", false, 1, kConsole,
+       "pileograph-txt: pileup.txt: No space left on device\n", {{"pileup.txt", kAbsent}, {"other.txt", ""}}},
+      {"contig ./usrctest.fa", false, {{"usrctest.fa", contig}}, {PILEOGRAPH_TXT, "./usrctest.fa", "report.cm",
+       "pileup.txt"}, kNone, "", "", false, 0, mergeInput, "",
+       {{"usrctest.fa", contig}, {"pileup.txt", Data("basic.pileup")}}},
+      {"usrctest.fa a link to the report", false, {{"usrctest.fa", "->report.cm"}}, plain, kNone, "", "", false, 0,
+       mergeInput, "", {{"report.cm", report}, {"pileup.txt", Data("basic.pileup")}}},
+      {"every hit against another contig", false, {{"contig.fa", ">contig2\nACGTACGTACG\n"}}, plain, kNone, "", "",
+       false, 0, kConsole, "pileograph-txt: report.cm: 4 of 4 hits are against contig, not contig2\n",
+       {{"pileup.txt", Data("basic.pileup")}}},
+      {"one hit against another contig", false, {{"report.cm", oneOther}}, plain, kNone, "", "", false, 0, kConsole,
+       "pileograph-txt: report.cm: 1 of 4 hits is against contigX, not contig\n",
+       {{"pileup.txt", Data("basic.pileup")}}},
+      {"memory runs out reading the contig", false, {}, {PILEOGRAPH_TXT, "/dev/zero", "report.cm", "pileup.txt"},
+       kNoMemory, "", "", false, 1, "Read contig..", "pileograph-txt: /dev/zero: Cannot allocate memory\n",
+       {{"pileup.txt", kAbsent}}},
+      {"memory runs out reading the report", false, {{"pileup.txt", "earlier\n"}},
+       {PILEOGRAPH_TXT, "contig.fa", "/dev/zero", "pileup.txt"}, kNoMemory, "", "", false, 1,
+       "Read contig..done.\nParse CM..", "pileograph-txt: /dev/zero: Cannot allocate memory\n",
+       {{"pileup.txt", "earlier\n"}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.mWhat);
+    if (!c.mFail.empty() && hostile::Strace().empty()) {
+      std::printf("skipped %s: strace is not installed\n", c.mWhat);
+      continue;
+    }
+    if (c.mWrap == kNoMemory && hostile::kSanitized) {
+      std::printf("skipped %s: a sanitizer reserves more address space than ulimit -v allows\n", c.mWhat);
+      continue;
+    }
+    ScratchDir dir;
+    for (const char* name : {"contig.fa", "report.cm"}) {
+      hostile::WriteFile(dir / name, c.mBig ? hostile::ReadFile(big / name) : Data(name));
+    }
+    for (const auto& [name, bytes] : c.mFiles) {
+      std::remove((dir / name).c_str());
+      if (bytes == kFifo) {
+        ASSERT_EQ(mkfifo((dir / name).c_str(), 0600), 0);
+      } else if (bytes.rfind("->", 0) == 0) {
+        std::filesystem::create_symlink(bytes.substr(2), dir / name);
+      } else if (bytes.rfind("=>", 0) == 0) {
+        ASSERT_EQ(link((dir / bytes.substr(2)).c_str(), (dir / name).c_str()), 0);
+      } else {
+        hostile::WriteFile(dir / name, bytes);
+      }
+    }
+    std::vector<std::string> args = c.mArgs;
+    if (c.mReadOnly) {
+      std::filesystem::create_directory(dir / "ro");
+      hostile::WriteFile(dir / "ro/pileup.txt", "");
+      chmod((dir / "ro/pileup.txt").c_str(), 0666);
+      chmod((dir / "ro").c_str(), 0555);
+      chmod(dir.Path().c_str(), 0777);  // usrctest.fa, written by nobody when run by root
+      args = Unprivileged(args, dir.Path());
+      if (args.empty()) {
+        std::printf("skipped %s: user 65534 cannot run %s in %s\n", c.mWhat, PILEOGRAPH_TXT, dir.Path().c_str());
+        chmod((dir / "ro").c_str(), 0755);
+        continue;
+      }
+    }
+    if (!c.mFail.empty()) {
+      args = hostile::FailingCalls(dir / c.mFail, "write,writev", "ENOSPC", "2+", args);
+      if (!c.mAlso.empty()) args = AlsoFailing(args, c.mAlso);
+    }
+    if (c.mWrap == kHead || c.mWrap == kNoMemory) {
+      const std::string shell = c.mWrap == kHead ? "set -o pipefail; \"$0\" \"$@\" | head -c 5"
+                                                 : "ulimit -v 400000 && exec \"$0\" \"$@\"";
+      args.insert(args.begin(), {"/bin/bash", "-c", shell});
+    }
+    int pipeEnds[2] = {-1, -1};
+    if (c.mWrap == kClosedStdout) {
+      ASSERT_EQ(pipe(pipeEnds), 0);
+      close(pipeEnds[0]);
+    }
+    pid_t reader = 0;
+    if (c.mWrap == kFifoReader) {
+      reader = fork();
+      if (reader == 0) {  // reads a few bytes of the pileup and leaves
+        char bytes[10];
+        const int fd = open((dir / "pileup.txt").c_str(), O_RDONLY);
+        _exit(fd >= 0 && read(fd, bytes, sizeof bytes) > 0 ? 0 : 1);
+      }
+    }
+    const ChildResult r = hostile::RunChild(args, dir.Path(), TimeLimit(20), pipeEnds[1]);
+    if (pipeEnds[1] >= 0) close(pipeEnds[1]);
+    if (reader > 0) {
+      kill(reader, SIGKILL);
+      waitpid(reader, nullptr, 0);
+    }
+    if (c.mReadOnly) chmod((dir / "ro").c_str(), 0755);
+    EXPECT_FALSE(r.mTimedOut);
+    EXPECT_TRUE(r.mExited) << "killed by signal " << r.mSignal << "\n" << r.mStderr;
+    EXPECT_EQ(r.mStatus, c.mStatus);
+    EXPECT_EQ(r.mStdout, c.mStdout);
+    EXPECT_EQ(r.mStderr, c.mStderr);
+    for (const auto& [name, bytes] : c.mLeft) {
+      struct stat st;
+      const bool there = lstat((dir / name).c_str(), &st) == 0;
+      if (bytes == kAbsent) {
+        EXPECT_FALSE(there) << name;
+      } else if (bytes == kFifo) {
+        EXPECT_TRUE(there && S_ISFIFO(st.st_mode)) << name;
+      } else {
+        EXPECT_TRUE(hostile::ReadFile(dir / name) == bytes) << name << ": " << hostile::FileSize(dir / name) << " B";
+      }
+    }
+  }
+}

@@ -86,9 +86,11 @@ struct ChildResult {
 };
 
 // Runs `args` (args[0] the program) in `dir`, standard input from /dev/null,
-// standard output and error captured; kills it after `limitSeconds`.
+// standard output and error captured; kills it after `limitSeconds`. With
+// `stdoutFd` set, standard output goes there instead and nothing of it is
+// captured.
 inline ChildResult RunChild(const std::vector<std::string>& args, const std::string& dir,
-                            double limitSeconds) {
+                            double limitSeconds, int stdoutFd = -1) {
   ChildResult result;
   const std::string outPath = dir + "/.child-stdout";
   const std::string errPath = dir + "/.child-stderr";
@@ -107,7 +109,7 @@ inline ChildResult RunChild(const std::vector<std::string>& args, const std::str
     const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (in < 0 || out < 0 || err < 0 || chdir(dir.c_str()) != 0) _exit(127);
     dup2(in, 0);
-    dup2(out, 1);
+    dup2(stdoutFd >= 0 ? stdoutFd : out, 1);
     dup2(err, 2);
     execv(argv[0], argv.data());
     _exit(127);

@@ -1,0 +1,18 @@
+// The pileup file of pileograph-txt: written through one large buffer, and
+// never left behind holding part of a pileup.
+#ifndef PILEOGRAPH_PILEUPFILE_H
+#define PILEOGRAPH_PILEUPFILE_H
+
+#include <string>
+
+#include "Pileograph.h"
+
+// Creates or empties `path` and writes the text pileup of `pg` there in
+// blocks of 100 columns from `start` (see Pileograph::PrintAlignment).
+// Returns true when the whole pileup was written and closed. Otherwise
+// `failure` holds the reason (with what is left of the file when it could
+// not be removed), and a regular file written in part has been emptied and
+// removed from the place the path leads to; a link, pipe or device stays.
+bool WritePileup(Pileograph& pg, const char* path, int start, int end, std::string& failure);
+
+#endif
