@@ -505,17 +505,6 @@ std::vector<std::string> Unprivileged(const std::vector<std::string>& args, cons
   return run;
 }
 
-// Adds a second fault (`inject`, e.g. "ftruncate:error=EIO") to a FailingCalls command.
-std::vector<std::string> AlsoFailing(std::vector<std::string> traced, const std::string& inject) {
-  for (size_t i = 0; i < traced.size(); ++i) {
-    if (traced[i].rfind("inject=", 0) == 0) {
-      traced.insert(traced.begin() + static_cast<std::ptrdiff_t>(i) + 1, {"-e", "inject=" + inject});
-      break;
-    }
-  }
-  return traced;
-}
-
 // Pipes without readers, a pileup that cannot be removed or has a second
 // name, usrctest.fa that is an input, hits against another subject, and
 // memory that runs out: exact console, status and the files left.
@@ -626,8 +615,7 @@ TEST(HostileProgram, AwkwardSurroundingsEndCleanly) {
       }
     }
     if (!c.mFail.empty()) {
-      args = hostile::FailingCalls(dir / c.mFail, "write,writev", "ENOSPC", "2+", args);
-      if (!c.mAlso.empty()) args = AlsoFailing(args, c.mAlso);
+      args = hostile::FailingCalls(dir / c.mFail, "write,writev", "ENOSPC", "2+", args, c.mAlso);
     }
     if (c.mWrap == kHead || c.mWrap == kNoMemory) {
       const std::string shell = c.mWrap == kHead ? "set -o pipefail; \"$0\" \"$@\" | head -c 5"
