@@ -1,130 +1,103 @@
-# One configure case of the JDK search, run with fake JDKs in WORK: shell
-# scripts printing what java and javac -version print, and empty headers.
-#
-#   -DCASE= the case  -DSOURCE= project  -DWORK= scratch folder
-#   -DGENERATOR= -DCXX= -DMAKE= as the build running the test
+# One case of the JDK search: configures of this project with fake JDKs in WORK
+# (scripts printing what java and javac -version print, empty headers).
+#   -DCASE= -DSOURCE= project -DWORK= scratch folder -DGENERATOR= -DCXX= -DMAKE=
 cmake_minimum_required(VERSION 3.20)
-
 file(REMOVE_RECURSE "${WORK}")
 set(build "${WORK}/build")
 
-# fake_jdk(<name> <version> [NO_JAR] [JRE]): a JDK in WORK/<name>.
+# fake_jdk(<name> <version> <tools>...): WORK/<name> with the tools named, and
+# the headers when javac is one of them.
 function(fake_jdk name version)
-  cmake_parse_arguments(F "NO_JAR;JRE" "" "" ${ARGN})
-  set(home "${WORK}/${name}")
-  set(tools java "echo 'openjdk version \"${version}\" 2023-10-17' >&2")
-  if(NOT F_JRE)
-    list(APPEND tools javac "echo 'javac ${version}'")
-    if(NOT F_NO_JAR)
-      list(APPEND tools jar "exit 0")
-    endif()
-    file(WRITE "${home}/include/jni.h" "")
-    file(WRITE "${home}/include/linux/jni_md.h" "")
+  set(java "echo 'openjdk version \"${version}\" 2023-10-17' >&2")
+  set(javac "echo 'javac ${version}'")
+  set(jar "true")
+  foreach(tool IN LISTS ARGN)
+    file(WRITE "${WORK}/${name}/bin/${tool}" "#!/bin/sh\n${${tool}}\n")
+    file(CHMOD "${WORK}/${name}/bin/${tool}" PERMISSIONS OWNER_READ OWNER_EXECUTE)
+  endforeach()
+  if("javac" IN_LIST ARGN)
+    file(WRITE "${WORK}/${name}/include/jni.h" "")
+    file(WRITE "${WORK}/${name}/include/linux/jni_md.h" "")
   endif()
-  while(tools)
-    list(POP_FRONT tools tool body)
-    file(WRITE "${home}/bin/${tool}" "#!/bin/sh\n${body}\n")
-    file(CHMOD "${home}/bin/${tool}" PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
-  endwhile()
 endfunction()
 
-# configure(<JAVA_HOME in the environment, or NONE> <cmake arguments>...):
-# sets rc and out (standard output and error).
-macro(configure java_home)
-  if("${java_home}" STREQUAL "NONE")
+# check(<PASS|FAIL> <JAVA_HOME in the environment, or NONE>
+#       [ARGS <cmake arguments>...] [HAS <text>...] [LACKS <text>...])
+function(check status java_home)
+  cmake_parse_arguments(C "" "" "ARGS;HAS;LACKS" ${ARGN})
+  if(java_home STREQUAL "NONE")
     unset(ENV{JAVA_HOME})
   else()
     set(ENV{JAVA_HOME} "${java_home}")
   endif()
   execute_process(
     COMMAND "${CMAKE_COMMAND}" -S "${SOURCE}" -B "${build}" -G "${GENERATOR}"
-            "-DCMAKE_CXX_COMPILER=${CXX}" "-DCMAKE_MAKE_PROGRAM=${MAKE}" ${ARGN}
+            "-DCMAKE_CXX_COMPILER=${CXX}" "-DCMAKE_MAKE_PROGRAM=${MAKE}" ${C_ARGS}
     RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
-  # Messages are wrapped at spaces; join them again.
-  string(REGEX REPLACE "\n  +" " " out "${out}")
-endmacro()
-
-set(failures "")
-function(expect what ok)
-  if(NOT ok)
-    set(failures "${failures}\n  ${what}" PARENT_SCOPE)
+  string(REGEX REPLACE "\n  +" " " out "${out}")  # unwrap messages
+  set(bad "")
+  set(got FAIL)
+  if(rc EQUAL 0)
+    set(got PASS)
+  endif()
+  if(NOT got STREQUAL status)
+    string(APPEND bad "\n  exit status ${rc}, expected ${status}")
+  endif()
+  foreach(text IN LISTS C_HAS C_LACKS)
+    string(FIND "${out}" "${text}" at)
+    if(text IN_LIST C_HAS AND at LESS 0)
+      string(APPEND bad "\n  output lacks '${text}'")
+    elseif(text IN_LIST C_LACKS AND at GREATER_EQUAL 0)
+      string(APPEND bad "\n  output holds '${text}'")
+    endif()
+  endforeach()
+  if(bad)
+    message(FATAL_ERROR "case ${CASE}:${bad}\n--- configure output:\n${out}")
   endif()
 endfunction()
 
-# expect_output(<MATCH|NO_MATCH> <literal text>): checks out for the text.
-macro(expect_output how text)
-  string(FIND "${out}" "${text}" at)
-  if(at GREATER_EQUAL 0 AND "${how}" STREQUAL "NO_MATCH")
-    expect("output holds '${text}'" FALSE)
-  elseif(at LESS 0 AND "${how}" STREQUAL "MATCH")
-    expect("output lacks '${text}'" FALSE)
-  endif()
-endmacro()
-
-macro(expect_status want)
-  if("${want}" STREQUAL "FAIL")
-    expect("configure succeeded, expected it to fail" "NOT rc EQUAL 0")
-  else()
-    expect("configure failed (${rc})" "rc EQUAL 0")
-  endif()
-endmacro()
-
-set(jni_off -DPILEOGRAPH_BUILD_TESTS=OFF)
 set(jni_on -DPILEOGRAPH_BUILD_TESTS=OFF -DPILEOGRAPH_BUILD_JNI=ON)
-set(jdk17 "${WORK}/jdk17")
+set(jni_auto -DPILEOGRAPH_BUILD_TESTS=OFF -DPILEOGRAPH_BUILD_JNI=AUTO)
+set(j17 "${WORK}/jdk17")
+set(skipped "): libJPileograph and its tests skipped")
 if(CASE STREQUAL "stale_cache")
   # A rejected JDK is named, and not taken again from the cache.
-  fake_jdk(jdk11 11.0.21)
-  fake_jdk(jdk17 17.0.9)
-  configure("${WORK}/jdk11" ${jni_on})
-  expect_status(FAIL)
-  expect_output(MATCH "java ${WORK}/jdk11/bin/java is 11.0.21")
-  expect_output(MATCH "javac ${WORK}/jdk11/bin/javac is 11.0.21")
-  set(ENV{PATH} "${jdk17}/bin:$ENV{PATH}")
-  configure(NONE ${jni_on})
-  expect_status(PASS)
-  expect_output(MATCH "java ${jdk17}/bin/java, javac ${jdk17}/bin/javac")
-  expect_output(MATCH "headers ${jdk17}/include and ${jdk17}/include/linux")
-  expect_output(NO_MATCH "jdk11")
+  fake_jdk(jdk11 11.0.21 java javac jar)
+  fake_jdk(jdk17 17.0.9 java javac jar)
+  check(FAIL "${WORK}/jdk11" ARGS ${jni_on} HAS "java ${WORK}/jdk11/bin/java is 11.0.21"
+        "javac ${WORK}/jdk11/bin/javac is 11.0.21")
+  set(ENV{PATH} "${j17}/bin:$ENV{PATH}")
+  check(PASS NONE ARGS ${jni_on} LACKS jdk11
+        HAS "java ${j17}/bin/java, javac ${j17}/bin/javac, jar ${j17}/bin/jar, headers ${j17}/include and ${j17}/include/linux\n")
 elseif(CASE STREQUAL "taken")
-  fake_jdk(jdk17 17.0.9)
-  configure("${jdk17}" ${jni_on})
-  expect_status(PASS)
-  expect_output(MATCH "-- JDK 17.0.9 (JAVA_HOME=${jdk17}): java ${jdk17}/bin/java, javac ${jdk17}/bin/javac, jar ${jdk17}/bin/jar, headers ${jdk17}/include and ${jdk17}/include/linux\n")
+  fake_jdk(jdk17 17.0.9 java javac jar)
+  check(PASS "${j17}" ARGS ${jni_on}
+        HAS "-- JDK 17.0.9 (JAVA_HOME=${j17}): java ${j17}/bin/java, javac ${j17}/bin/javac, jar ${j17}/bin/jar, headers ${j17}/include and ${j17}/include/linux\n")
 elseif(CASE STREQUAL "missing_home")
-  configure(/nonexistent ${jni_on})
-  expect_status(FAIL)
-  expect_output(MATCH "(JAVA_HOME=/nonexistent: no such folder)")
+  check(FAIL /nonexistent ARGS ${jni_on} HAS "(JAVA_HOME=/nonexistent: no such folder)")
 elseif(CASE STREQUAL "usr_home")
-  # /usr holds java and javac (links into a JDK) but no JNI headers.
-  configure(/usr ${jni_off})
-  expect_status(PASS)
+  # /usr has java and javac (links into a JDK) but no JNI headers.
   if(NOT EXISTS /usr/include/jni.h)
-    expect_output(MATCH "no jni.h in /usr/include; no jni_md.h in /usr/include): libJPileograph and its tests skipped")
+    set(has "no jni.h in /usr/include; no jni_md.h in /usr/include${skipped}")
   endif()
-  expect_output(NO_MATCH "/usr/lib/jvm")
+  check(PASS /usr ARGS ${jni_auto} HAS ${has} LACKS /usr/lib/jvm)
 elseif(CASE STREQUAL "jre_home")
-  # A JRE given as a CMake variable; the javac on PATH is not taken instead.
-  fake_jdk(jre 17.0.9 JRE)
-  configure(NONE ${jni_off} "-DJAVA_HOME=${WORK}/jre")
-  expect_status(PASS)
-  expect_output(MATCH "No JDK 17 (JAVA_HOME=${WORK}/jre: no javac in ${WORK}/jre/bin; no jni.h in ${WORK}/jre/include; no jni_md.h in ${WORK}/jre/include): libJPileograph and its tests skipped")
-  expect_output(NO_MATCH "-- JDK ")
+  # Given as a CMake variable; the javac on PATH is not taken instead.
+  fake_jdk(jre 17.0.9 java)
+  set(jre "${WORK}/jre")
+  check(PASS NONE ARGS ${jni_auto} -DJAVA_HOME=${jre} LACKS "-- JDK "
+        HAS "(JAVA_HOME=${jre}: no javac in ${jre}/bin; no jni.h in ${jre}/include; no jni_md.h in ${jre}/include${skipped}")
 elseif(CASE STREQUAL "no_jar")
-  # Without jar the library and its C++ tests are built; the Java tests are not.
-  fake_jdk(jdk17 17.0.9 NO_JAR)
-  configure("${jdk17}" -DPILEOGRAPH_BUILD_TESTS=ON)
-  expect_status(PASS)
-  expect_output(MATCH "No jar in ${jdk17}/bin: the Java tests of libJPileograph are skipped")
-  expect("no JPileograph target" "IS_DIRECTORY \"${build}/jni/CMakeFiles/JPileograph.dir\"")
-  expect("no JniWrap_test target" "IS_DIRECTORY \"${build}/tests/jni/CMakeFiles/JniWrap_test.dir\"")
+  # The library and its C++ tests are built; the Java tests are not.
+  fake_jdk(jdk17 17.0.9 java javac)
+  check(PASS "${j17}" ARGS -DPILEOGRAPH_BUILD_TESTS=ON
+        HAS "No jar in ${j17}/bin: the Java tests of libJPileograph are skipped")
   file(READ "${build}/tests/jni/CTestTestfile.cmake" jni_tests)
-  string(FIND "${jni_tests}" "jni_java_" at)
-  expect("Java tests defined without jar" "at LESS 0")
+  if(NOT IS_DIRECTORY "${build}/jni/CMakeFiles/JPileograph.dir"
+     OR NOT IS_DIRECTORY "${build}/tests/jni/CMakeFiles/JniWrap_test.dir"
+     OR jni_tests MATCHES "jni_java_")
+    message(FATAL_ERROR "no_jar: want JPileograph and JniWrap_test, no Java tests")
+  endif()
 else()
   message(FATAL_ERROR "ConfigureJDK.cmake: unknown case '${CASE}'")
-endif()
-
-if(failures)
-  message(FATAL_ERROR "case ${CASE}:${failures}\n--- configure output:\n${out}")
 endif()
