@@ -16,16 +16,16 @@ set(_pileograph_jdk_vars
     Java_JAVA_EXECUTABLE Java_JAVAC_EXECUTABLE Java_JAR_EXECUTABLE JAVA_INCLUDE_PATH JAVA_INCLUDE_PATH2)
 
 # Drops <var> from the cache when the last configure found it, so it is looked
-# for again; a value the user set stays. In a build folder this module has not
-# configured yet, only a value given on this command line is the user's: others
-# were found by FindJava or an older search.
+# for again; a value the user set stays. In a build folder configured before,
+# but not yet with this module, only a value given on this command line is the
+# user's: others were found by FindJava or an older search.
 function(_pileograph_jdk_forget var)
   get_property(type CACHE ${var} PROPERTY TYPE)
   if(DEFINED CACHE{_pileograph_found_${var}}
      AND "$CACHE{${var}}" STREQUAL "$CACHE{_pileograph_found_${var}}")
     unset(${var} CACHE)
-  elseif(NOT DEFINED CACHE{_pileograph_jdk_searched} AND DEFINED CACHE{${var}}
-         AND NOT type STREQUAL "UNINITIALIZED")
+  elseif(DEFINED CACHE{CMAKE_CACHEFILE_DIR} AND NOT DEFINED CACHE{_pileograph_jdk_searched}
+         AND DEFINED CACHE{${var}} AND NOT type STREQUAL "UNINITIALIZED")
     unset(${var} CACHE)
   endif()
   unset(_pileograph_found_${var} CACHE)
