@@ -489,8 +489,6 @@ TEST(HostileProgram, FailedPileupLeavesNoPartialFile) {
   EXPECT_FALSE(hostile::Exists(dir / "px.txt"));
 }
 
-}  // namespace
-
 // Root may unlink in a read-only folder; `args` run as nobody when this
 // process is root. Empty when that user cannot reach the program or `dir`.
 std::vector<std::string> Unprivileged(const std::vector<std::string>& args, const std::string& dir) {
@@ -661,3 +659,5 @@ TEST(HostileProgram, AwkwardSurroundingsEndCleanly) {
     }
   }
 }
+
+}  // namespace
