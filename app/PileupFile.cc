@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -43,18 +44,15 @@ class FdBuffer : public std::streambuf {
   }
 
   std::streamsize xsputn(const char* s, std::streamsize n) override {
-    // Whole buffers out: fill the rest of this one first.
     std::streamsize done = 0;
-    if (n > epptr() - pptr()) {
-      done = epptr() - pptr();
-      std::memcpy(pptr(), s, static_cast<std::size_t>(done));
-      pbump(static_cast<int>(done));
-      if (!Drain()) return 0;
-      if (n - done >= epptr() - pptr()) return WriteAll(s + done, static_cast<std::size_t>(n - done)) ? n : done;
+    while (done < n) {
+      if (pptr() == epptr() && !Drain()) break;
+      const std::streamsize part = std::min<std::streamsize>(n - done, epptr() - pptr());
+      std::memcpy(pptr(), s + done, static_cast<std::size_t>(part));
+      pbump(static_cast<int>(part));
+      done += part;
     }
-    std::memcpy(pptr(), s + done, static_cast<std::size_t>(n - done));
-    pbump(static_cast<int>(n - done));
-    return n;
+    return done;
   }
 
   int sync() override { return mError == 0 ? 0 : -1; }
