@@ -2,8 +2,9 @@
 # jni.h and jni_md.h, and jar for the Java tests. No FindJNI: before CMake 3.24
 # it also wants AWT, which a headless JDK lacks.
 #
-# With JAVA_HOME set (CMake or environment variable) everything is taken from
-# there; otherwise from the JDK of the javac on PATH. JAVA_INCLUDE_PATH (jni.h),
+# With JAVA_HOME set (CMake or environment variable; a relative one is taken
+# from the folder cmake runs in) everything is taken from there; otherwise from
+# the JDK of the javac on PATH. JAVA_INCLUDE_PATH (jni.h),
 # JAVA_INCLUDE_PATH2 (jni_md.h) and the Java_*_EXECUTABLE paths may be set
 # instead. A path found here is looked for afresh at every configure, so a
 # rejected JDK or an earlier JAVA_HOME does not stay in the cache.
@@ -75,20 +76,43 @@ function(pileograph_find_jdk)
     set(home "$ENV{JAVA_HOME}")
   endif()
   if(home)
+    if(NOT IS_ABSOLUTE "${home}")
+      # As java does, from the folder cmake was started in: cmake stays there
+      # but resolves relative paths against the source folder, and $ENV{PWD}
+      # is stale when cmake is started from a process that changed folder.
+      execute_process(COMMAND pwd -P OUTPUT_VARIABLE cwd OUTPUT_STRIP_TRAILING_WHITESPACE)
+      get_filename_component(home "${home}" ABSOLUTE BASE_DIR "${cwd}")
+      if(DEFINED CACHE{JAVA_HOME} AND JAVA_HOME)
+        # Reconfigures started by the build tool run in the build folder.
+        set(JAVA_HOME "${home}" CACHE PATH "JDK home" FORCE)
+      endif()
+    endif()
     set(where "JAVA_HOME=${home}")
     set(advice "set JAVA_HOME to a JDK 17 or newer, or unset it")
-    if(NOT IS_DIRECTORY "${home}")
+    if(NOT EXISTS "${home}")
       list(APPEND problems "no such folder")
+      set(home "")
+    elseif(NOT IS_DIRECTORY "${home}")
+      list(APPEND problems "a file, not a folder")
       set(home "")
     endif()
   else()
     set(advice ".ci/install-deps tests installs openjdk-17-jdk-headless")
-    find_program(Java_JAVAC_EXECUTABLE javac DOC "javac of the JDK")
-    if(Java_JAVAC_EXECUTABLE)
-      get_filename_component(real "${Java_JAVAC_EXECUTABLE}" REALPATH)
+    # The javac on PATH only leads to the JDK, whose own javac is then taken.
+    set(javac "${Java_JAVAC_EXECUTABLE}")
+    set(where "JDK of Java_JAVAC_EXECUTABLE")
+    if(NOT _pileograph_user_Java_JAVAC_EXECUTABLE)
+      unset(_pileograph_path_javac CACHE)
+      find_program(_pileograph_path_javac javac)
+      set(javac "${_pileograph_path_javac}")
+      unset(_pileograph_path_javac CACHE)
+      set(where "JDK of javac on PATH")
+    endif()
+    if(javac)
+      get_filename_component(real "${javac}" REALPATH)
       get_filename_component(home "${real}" DIRECTORY)
       get_filename_component(home "${home}" DIRECTORY)
-      set(where "JDK of javac on PATH: ${home}")
+      string(APPEND where ": ${home}")
     else()
       set(where "JAVA_HOME not set")
       list(APPEND problems "no javac on PATH")

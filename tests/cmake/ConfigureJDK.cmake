@@ -3,6 +3,8 @@
 #   -DCASE= -DSOURCE= project -DWORK= scratch folder -DGENERATOR= -DCXX= -DMAKE=
 cmake_minimum_required(VERSION 3.20)
 file(REMOVE_RECURSE "${WORK}")
+file(MAKE_DIRECTORY "${WORK}")
+file(REAL_PATH "${WORK}" WORK)  # as pwd -P names it
 set(build "${WORK}/build")
 
 # fake_jdk(<name> <version> <tools>...): WORK/<name> with the tools named, and
@@ -21,10 +23,14 @@ function(fake_jdk name version)
   endif()
 endfunction()
 
-# check(<PASS|FAIL> <JAVA_HOME in the environment, or NONE>
+# check(<PASS|FAIL> <JAVA_HOME in the environment, or NONE> [IN <folder cmake runs in>]
 #       [ARGS <cmake arguments>...] [HAS <text>...] [LACKS <text>...])
 function(check status java_home)
-  cmake_parse_arguments(C "" "" "ARGS;HAS;LACKS" ${ARGN})
+  cmake_parse_arguments(C "" "IN" "ARGS;HAS;LACKS" ${ARGN})
+  set(in "")
+  if(C_IN)
+    set(in WORKING_DIRECTORY "${C_IN}")
+  endif()
   if(java_home STREQUAL "NONE")
     unset(ENV{JAVA_HOME})
   else()
@@ -33,7 +39,7 @@ function(check status java_home)
   execute_process(
     COMMAND "${CMAKE_COMMAND}" -S "${SOURCE}" -B "${build}" -G "${GENERATOR}"
             "-DCMAKE_CXX_COMPILER=${CXX}" "-DCMAKE_MAKE_PROGRAM=${MAKE}" ${C_ARGS}
-    RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
+    ${in} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
   string(REGEX REPLACE "\n  +" " " out "${out}")  # unwrap messages
   set(bad "")
   set(got FAIL)
@@ -75,6 +81,31 @@ elseif(CASE STREQUAL "taken")
         HAS "-- JDK 17.0.9 (JAVA_HOME=${j17}): java ${j17}/bin/java, javac ${j17}/bin/javac, jar ${j17}/bin/jar, headers ${j17}/include and ${j17}/include/linux\n")
 elseif(CASE STREQUAL "missing_home")
   check(FAIL /nonexistent ARGS ${jni_on} HAS "(JAVA_HOME=/nonexistent: no such folder)")
+  file(WRITE "${WORK}/jdk" "")
+  check(FAIL "${WORK}/jdk" ARGS ${jni_on} HAS "(JAVA_HOME=${WORK}/jdk: a file, not a folder)")
+elseif(CASE STREQUAL "relative_home")
+  # Taken from the folder cmake runs in, not the source or build folder (a
+  # relative -DJAVA_HOME is kept absolute for reconfigures run in the build).
+  fake_jdk(jdk17 17.0.9 java javac jar)
+  file(CREATE_LINK jdk17 "${WORK}/link" SYMBOLIC)
+  set(link "${WORK}/link")
+  check(PASS jdk17 IN "${WORK}" ARGS ${jni_on}
+        HAS "-- JDK 17.0.9 (JAVA_HOME=${j17}): java ${j17}/bin/java, javac ${j17}/bin/javac, jar ${j17}/bin/jar, headers ${j17}/include and ${j17}/include/linux\n")
+  set(taken "-- JDK 17.0.9 (JAVA_HOME=${link}): java ${link}/bin/java, javac ${link}/bin/javac, jar ${link}/bin/jar, headers ${link}/include and ${link}/include/linux\n")
+  check(PASS NONE IN "${WORK}" ARGS ${jni_on} -DJAVA_HOME=link HAS "${taken}")
+  check(PASS NONE IN "${build}" HAS "${taken}")
+elseif(CASE STREQUAL "path_javac")
+  # A javac link leads to its JDK, whose own javac is taken unless it is the
+  # one given.
+  fake_jdk(jdk17 17.0.9 java javac jar)
+  set(link "${WORK}/path/javac")
+  file(MAKE_DIRECTORY "${WORK}/path")
+  file(CREATE_LINK "${j17}/bin/javac" "${link}" SYMBOLIC)
+  check(PASS NONE ARGS ${jni_on} -DJava_JAVAC_EXECUTABLE=${link}
+        HAS "(JDK of Java_JAVAC_EXECUTABLE: ${j17}): java ${j17}/bin/java, javac ${link}, jar")
+  set(ENV{PATH} "${WORK}/path:$ENV{PATH}")
+  check(PASS NONE ARGS -UJava_JAVAC_EXECUTABLE LACKS "${link}"
+        HAS "(JDK of javac on PATH: ${j17}): java ${j17}/bin/java, javac ${j17}/bin/javac, jar")
 elseif(CASE STREQUAL "usr_home")
   # /usr has java and javac (links into a JDK) but no JNI headers.
   if(NOT EXISTS /usr/include/jni.h)
