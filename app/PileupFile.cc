@@ -4,82 +4,34 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <new>
 #include <ostream>
-#include <streambuf>
-#include <vector>
+
+#include "OutputFile.h"
 
 namespace {
 
-constexpr std::size_t kBufferBytes = 256 * 1024;
-
-// An output buffer over a file descriptor. A flush keeps the bytes, so the
-// printer's flush after every line still leaves large writes; Drain writes
-// them out. After the first failed write the rest is dropped and its errno
-// kept.
-class FdBuffer : public std::streambuf {
- public:
-  explicit FdBuffer(int fd) : mFd(fd), mBuf(kBufferBytes) { setp(mBuf.data(), mBuf.data() + mBuf.size()); }
-
-  int Error() const { return mError; }
-
-  bool Drain() {
-    const bool ok = WriteAll(pbase(), static_cast<std::size_t>(pptr() - pbase()));
-    setp(mBuf.data(), mBuf.data() + mBuf.size());
-    return ok;
-  }
-
- protected:
-  int_type overflow(int_type c) override {
-    if (!Drain()) return traits_type::eof();
-    if (!traits_type::eq_int_type(c, traits_type::eof())) {
-      *pptr() = traits_type::to_char_type(c);
-      pbump(1);
-    }
-    return traits_type::not_eof(c);
-  }
-
-  std::streamsize xsputn(const char* s, std::streamsize n) override {
-    std::streamsize done = 0;
-    while (done < n) {
-      if (pptr() == epptr() && !Drain()) break;
-      const std::streamsize part = std::min<std::streamsize>(n - done, epptr() - pptr());
-      std::memcpy(pptr(), s + done, static_cast<std::size_t>(part));
-      pbump(static_cast<int>(part));
-      done += part;
-    }
-    return done;
-  }
-
-  int sync() override { return mError == 0 ? 0 : -1; }
-
- private:
-  bool WriteAll(const char* p, std::size_t n) {
-    if (mError != 0) return false;
-    while (n > 0) {
-      const ssize_t done = write(mFd, p, n);
-      if (done < 0 && errno == EINTR) continue;
-      if (done <= 0) {
-        mError = done < 0 && errno != 0 ? errno : EIO;
-        return false;
-      }
-      p += done;
-      n -= static_cast<std::size_t>(done);
-    }
-    return true;
-  }
-
-  int mFd;
-  std::vector<char> mBuf;
-  int mError = 0;
-};
-
 bool SameFile(const struct stat& a, const struct stat& b) {
   return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// Removes the file `written` from where `path` leads, while it is still
+// that regular file. `links` gets its number of names before.
+bool Unlink(const char* path, const struct stat& written, nlink_t& links) {
+  bool removed = false;
+  links = 0;
+  if (char* target = realpath(path, nullptr)) {
+    struct stat now;
+    if (lstat(target, &now) == 0 && S_ISREG(now.st_mode) && SameFile(now, written)) {
+      links = now.st_nlink;
+      removed = unlink(target) == 0;
+    }
+    std::free(target);
+  }
+  return removed;
 }
 
 // Empties the file `written` that `fd` holds open and removes it from where
@@ -91,14 +43,8 @@ const char* Discard(int fd, const char* path, const struct stat& written) {
     return "";
   }
   const bool emptied = ftruncate(fd, 0) == 0;
-  bool removed = false;
-  if (char* target = realpath(path, nullptr)) {
-    struct stat now;
-    if (lstat(target, &now) == 0 && S_ISREG(now.st_mode) && SameFile(now, written)) {
-      removed = unlink(target) == 0;
-    }
-    std::free(target);
-  }
+  nlink_t links;
+  const bool removed = Unlink(path, written, links);
   struct stat after;
   const bool linked = fstat(fd, &after) != 0 || after.st_nlink > 0;
   close(fd);
@@ -107,18 +53,20 @@ const char* Discard(int fd, const char* path, const struct stat& written) {
   return removed ? "" : " (left empty: it could not be removed)";
 }
 
-// Discard for a file whose descriptor is already closed: opened again, and
-// only when it is still the file written.
+// Discard for a file whose descriptor is already closed: opened again while
+// it is still the file written, or, when it cannot be opened (a read-only
+// file), only removed.
 const char* DiscardClosed(const char* path, const struct stat& written) {
   if (!S_ISREG(written.st_mode)) return "";
   const int fd = open(path, O_WRONLY | O_NONBLOCK | O_CLOEXEC);
-  struct stat now;
-  if (fd < 0) return " (the partial file remains)";
-  if (fstat(fd, &now) != 0 || !SameFile(now, written)) {
+  if (fd >= 0) {
+    struct stat now;
+    if (fstat(fd, &now) == 0 && SameFile(now, written)) return Discard(fd, path, written);
     close(fd);
     return "";
   }
-  return Discard(fd, path, written);
+  nlink_t links;
+  return Unlink(path, written, links) && links == 1 ? "" : " (the partial file remains)";
 }
 
 }  // namespace
@@ -154,4 +102,13 @@ bool WritePileup(Pileograph& pg, const char* path, int start, int end, std::stri
     return false;
   }
   return true;
+}
+
+const char* InputAtPileupPath(const char* path, const char* contigPath, const char* reportPath) {
+  FileId pileup;
+  FileId input;
+  if (!GetFileId(path, pileup)) return nullptr;
+  if (GetFileId(contigPath, input) && IsOneOf(pileup, {input})) return "contig";
+  if (GetFileId(reportPath, input) && IsOneOf(pileup, {input})) return "report";
+  return nullptr;
 }

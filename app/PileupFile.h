@@ -15,4 +15,8 @@
 // removed from the place the path leads to; a link, pipe or device stays.
 bool WritePileup(Pileograph& pg, const char* path, int start, int end, std::string& failure);
 
+// "contig" or "report" when `path` leads to the same regular file as
+// `contigPath` or `reportPath`; nullptr when writing it destroys no input.
+const char* InputAtPileupPath(const char* path, const char* contigPath, const char* reportPath);
+
 #endif

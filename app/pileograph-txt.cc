@@ -5,6 +5,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -12,6 +13,7 @@
 #include <iostream>
 #include <new>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "Heap.h"
@@ -26,19 +28,31 @@ void Fail(const char* file, const std::string& reason) {
   std::cerr << kProgram << ": " << file << ": " << reason << std::endl;
 }
 
-// One line on standard error when kept hits name another subject than the
-// contig, naming the first such subject.
+// One line on standard error when kept hits name other subjects than the
+// contig: how many, and the first three such subjects.
 void ReportOtherSubjects(const Pileograph& pg, const char* reportPath) {
   const std::vector<CMHit>& hits = pg.mCM.mHits;
   size_t others = 0;
-  const std::string* other = nullptr;
+  std::vector<const std::string*> names;  // in the order first met
+  std::unordered_set<std::string> seen;
   for (const CMHit& hit : hits) {
     if (hit.mSourceName.empty() || hit.mSourceName == pg.mSource.mName) continue;  // "": a line without it
-    if (others++ == 0) other = &hit.mSourceName;
+    ++others;
+    if (seen.insert(hit.mSourceName).second) names.push_back(&hit.mSourceName);
   }
   if (others == 0) return;
+  const size_t shown = std::min<size_t>(names.size(), 3);
+  std::string list = *names[0];
+  for (size_t i = 1; i < shown; ++i) {
+    list += (i + 1 == names.size() ? " and " : ", ") + *names[i];
+  }
+  if (names.size() > shown) {
+    const size_t rest = names.size() - shown;
+    list += " and " + std::to_string(rest) + (rest == 1 ? " more subject" : " more subjects");
+  }
+  const std::string contig = pg.mSource.mName.empty() ? "the unnamed contig" : pg.mSource.mName;
   Fail(reportPath, std::to_string(others) + " of " + std::to_string(hits.size()) + " hits " +
-                       (others == 1 ? "is" : "are") + " against " + *other + ", not " + pg.mSource.mName);
+                       (others == 1 ? "is" : "are") + " against " + list + ", not " + contig);
 }
 
 // Reads the contig and the report and merges the alignments, with the
@@ -67,7 +81,7 @@ bool LayOut(Pileograph& pg, const char* contigPath, const char* reportPath) {
     ReportOtherSubjects(pg, reportPath);
 
     std::cout << "Merging alignments..." << std::flush;
-    pg.MergeAlignments({contigPath, reportPath});
+    pg.MergeAlignments();
     std::cout << "done." << std::endl;
     return true;
   } catch (const std::bad_alloc&) {
@@ -87,6 +101,10 @@ int main(int argc, char** argv) {
   const char* contigPath = argv[1];
   const char* reportPath = argv[2];
   const char* pileupPath = argv[3];
+  if (const char* input = InputAtPileupPath(pileupPath, contigPath, reportPath)) {
+    Fail(pileupPath, std::string("is the ") + input + " file, not overwritten");
+    return 1;
+  }
   // Past a file-size limit, or into a pipe whose reader has gone, a write
   // fails with EFBIG or EPIPE instead of a signal ending the program: the
   // pileup reports it like any other failed write, and progress that nobody

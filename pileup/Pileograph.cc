@@ -1,7 +1,5 @@
 #include "Pileograph.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <climits>
 #include <cstring>
@@ -156,17 +154,6 @@ void WriteWindow(std::ostream& os, const std::vector<char>& seq, long long first
 
 const char kNotFound[] = "NOT FOUND";
 
-// True when `path` names the same file as one of `others`.
-bool IsOneOf(const char* path, const std::vector<std::string>& others) {
-  struct stat st;
-  if (others.empty() || stat(path, &st) != 0) return false;
-  for (const std::string& other : others) {
-    struct stat ot;
-    if (stat(other.c_str(), &ot) == 0 && ot.st_dev == st.st_dev && ot.st_ino == st.st_ino) return true;
-  }
-  return false;
-}
-
 }  // namespace
 
 bool cmpByPadLoc(padInfo a, padInfo b) { return a.mPadLoc < b.mPadLoc; }
@@ -184,6 +171,7 @@ void Pileograph::ReadSource(std::string path) {
 }
 
 bool Pileograph::ReadSource(const std::string& path, int& error) {
+  RememberInput(path);
   FASTAFile fasta;
   return fasta.Read(path, mSource, error);
 }
@@ -196,6 +184,7 @@ void Pileograph::ReadCM(std::string path) {
 }
 
 bool Pileograph::ReadCM(const std::string& path, int& error) {
+  RememberInput(path);
   const size_t first = mCM.mHits.size();
   const bool ok = mCM.Parse(path, error);
   mCM.NormalizeToAlignment(first);
@@ -203,9 +192,7 @@ bool Pileograph::ReadCM(const std::string& path, int& error) {
   return ok;
 }
 
-void Pileograph::MergeAlignments() { MergeAlignments(std::vector<std::string>()); }
-
-void Pileograph::MergeAlignments(const std::vector<std::string>& inputs) {
+void Pileograph::MergeAlignments() {
   // Start from nothing so that a repeated merge gives the same result.
   mUnionSource.mSeq.clear();
   mUnionSource.mPadded2Depadded.clear();
@@ -217,12 +204,7 @@ void Pileograph::MergeAlignments(const std::vector<std::string>& inputs) {
 
   std::cout << "ConstructSource..." << std::flush;
   ConstructSourceWithUnionOfReadPads();
-  if (IsOneOf("usrctest.fa", inputs)) {
-    std::cout << "usrctest.fa file is an input, not written" << std::endl;
-  } else {
-    FASTAFile fasta;
-    fasta.Write(std::string("usrctest.fa"), mUnionSource);
-  }
+  WriteSideFile("usrctest.fa", [&](std::ostream& os) { FASTAFile().Write(os, mUnionSource); });
   std::cout << "Init With Queries ..." << std::flush;
   InitWithQueries();
   std::cout << "MergePads..." << std::flush;
@@ -438,16 +420,41 @@ void Pileograph::MergeReadPads() {
 }
 
 void Pileograph::WriteMerged() {
-  FASTAFile fasta;
-  fasta.Write(std::string("usource.out"), mUnionSource);
-  fasta.Write(std::string("ureads.out"), mMergedReads);
+  WriteSideFile("usource.out", [&](std::ostream& os) { FASTAFile().Write(os, mUnionSource); });
+  WriteSideFile("ureads.out", [&](std::ostream& os) { FASTAFile().Write(os, mMergedReads); });
+}
+
+void Pileograph::RememberInput(const std::string& path) {
+  FileId id;
+  if (GetFileId(path, id) && !IsOneOf(id, mInputFiles)) mInputFiles.push_back(id);
+}
+
+bool Pileograph::IsInput(const char* path) const {
+  FileId id;
+  return GetFileId(path, id) && IsOneOf(id, mInputFiles);
+}
+
+void Pileograph::WriteSideFile(const char* name, const std::function<void(std::ostream&)>& write) {
+  switch (ReplaceFile(name, mInputFiles, write)) {
+    case Replaced::kWritten:
+      break;
+    case Replaced::kIsInput:
+      std::cout << name << " file is an input, not written" << std::endl;
+      break;
+    case Replaced::kNotOpened:
+      std::cout << name << " file open failed" << std::endl;
+      break;
+    case Replaced::kNotWritten:
+      std::cout << name << " file write failed" << std::endl;
+      break;
+  }
 }
 
 // ---------------------------------------------------------------------------
 // Printing
 
 void Pileograph::PrintAlignment(const char* path, int start, int end, int width) {
-  if (path == nullptr) return;
+  if (path == nullptr || IsInput(path)) return;
   std::ofstream os(path);
   if (!os.is_open()) return;
   PrintAlignment(os, start, end, width);
@@ -498,7 +505,7 @@ void Pileograph::PrintAlignment(std::ostream& os, int start, int end, int width)
     os.put('\n');
     os.flush();
     pos += width;
-    if (pos < 0 || pos >= length || pos > last) break;
+    if (!os.good() || pos < 0 || pos >= length || pos > last) break;
   }
 }
 

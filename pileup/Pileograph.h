@@ -8,11 +8,13 @@
 #ifndef PILEOGRAPH_PILEOGRAPH_H
 #define PILEOGRAPH_PILEOGRAPH_H
 
+#include <functional>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "CMParse.h"
+#include "OutputFile.h"
 #include "Sequence.h"
 #include "SequenceQuality.h"
 
@@ -49,11 +51,8 @@ class Pileograph {
   // the errno of the failed open or read in `error` (else 0).
   bool ReadSource(const std::string& path, int& error);
   bool ReadCM(const std::string& path, int& error);
+  // Writes the union contig to "usrctest.fa" on the way.
   void MergeAlignments();
-  // MergeAlignments that leaves "usrctest.fa" as it is when that name is one
-  // of the files `inputs` (the same device and inode), and says so on
-  // standard output in place of writing it.
-  void MergeAlignments(const std::vector<std::string>& inputs);
 
   void ConstructSourceWithUnionOfReadPads();
   void GetSortedPadLocs(CMParse& cm, std::vector<padInfo>& pads);
@@ -64,7 +63,9 @@ class Pileograph {
   void WriteMerged();  // "usource.out" and "ureads.out"
 
   // Blocks of `width` columns from `start`; `end` is the last column that may
-  // begin a block (negative: the last union column).
+  // begin a block (negative: the last union column). Printing stops after
+  // the block in which the stream fails. A path that cannot be opened, or
+  // names a file the engine has read, gets nothing.
   void PrintAlignment(const char* path, int start, int end, int width);
   void PrintAlignment(std::ostream& os, int start, int end, int width);
 
@@ -79,6 +80,15 @@ class Pileograph {
   const char* GetReadName(int i);
   int GetSourceSize();
   char GetSourceBase(int i);
+
+ private:
+  // The side files are never written over a file read by ReadSource or
+  // ReadCM, and are replaced whole or not at all.
+  void RememberInput(const std::string& path);
+  bool IsInput(const char* path) const;
+  void WriteSideFile(const char* name, const std::function<void(std::ostream&)>& write);
+
+  std::vector<FileId> mInputFiles;  // regular files read, by device and inode
 };
 
 #endif

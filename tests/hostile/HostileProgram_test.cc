@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -67,6 +68,16 @@ std::string PileupLine(const std::string& name, const std::string& number, const
 }
 
 std::string Dots(size_t n) { return std::string(n, '.'); }
+
+// The names in `dir` that begin with a dot: a new file left behind.
+std::string Hidden(const std::string& dir) {
+  std::string names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+    const std::string name = entry.path().filename().string();
+    if (name[0] == '.') names += name + " ";
+  }
+  return names;
+}
 
 // Small hand-made files whose whole pileup is known.
 TEST(HostileProgram, SmallFilesGiveTheirExactLayout) {
@@ -426,7 +437,7 @@ TEST(HostileProgram, FailedReadsAndWritesAreReported) {
        "pileograph-txt: contig.fa: Input/output error\n"},
       {"report.cm", "read", "EIO", "1", 1, partial, "pileograph-txt: report.cm: Input/output error\n"},
       {"report.cm", "read", "EIO", "2", 1, partial, "pileograph-txt: report.cm: Input/output error\n"},
-      {"usrctest.fa", "write,writev", "ENOSPC", "1+", 0,
+      {"", "rename", "ENOSPC", "1+", 0,
        partial + "Merging alignments...ConstructSource...usrctest.fa file write failed\n"
                  "Init With Queries ...MergePads...done.\n",
        ""},
@@ -437,7 +448,8 @@ TEST(HostileProgram, FailedReadsAndWritesAreReported) {
     const std::string what = std::string(c.mCalls) + " " + c.mWhen + " of " + c.mFile;
     ScratchDir dir;
     prepare(dir);
-    const ChildResult r = hostile::RunChild(hostile::FailingCalls(dir / c.mFile, c.mCalls, c.mError, c.mWhen, args),
+    const std::string file = *c.mFile == '\0' ? "" : dir / c.mFile;
+    const ChildResult r = hostile::RunChild(hostile::FailingCalls(file, c.mCalls, c.mError, c.mWhen, args),
                                             dir.Path(), TimeLimit(20));
     ExpectSound(dir, r, c.mStatus, what);
     EXPECT_EQ(r.mStdout, c.mStdout) << what;
@@ -447,6 +459,7 @@ TEST(HostileProgram, FailedReadsAndWritesAreReported) {
     } else {
       EXPECT_FALSE(hostile::Exists(dir / "pileup.txt")) << what;
     }
+    EXPECT_EQ(Hidden(dir.Path()), "") << what;
   }
 }
 
@@ -503,161 +516,160 @@ std::vector<std::string> Unprivileged(const std::vector<std::string>& args, cons
   return run;
 }
 
+// Around the program: stdout a closed pipe or head -c 5, a FIFO reader that leaves, ulimit -v.
+enum Wrapping { kNone, kClosedStdout, kHead, kFifoReader, kNoMemory };
+// Contents other than bytes: a FIFO, no file, the generated data's clean pileup or its first 256 kB.
+const std::string kFifo = "<fifo>", kAbsent = "<absent>", kBigPileup = "<big>", kFirstWrite = "<big, 256 kB>";
+
+// A run and how it ends; unless given: small files, no wrapping or fault, status 0, the whole
+// console. File(): bytes, kFifo, "->x" a symbolic or "=>x" a hard link, written first. Fail(): ENOSPC
+// on writes to `file` from the 2nd on, `also` a 2nd fault. ReadOnly(): the pileup in read-only ro/.
+struct Row {
+  Row(const char* id, const char* what) : mId(id), mWhat(what) {}
+  Row& Big() { mBig = true; return *this; }
+  Row& File(const std::string& name, const std::string& bytes) { mFiles.emplace_back(name, bytes); return *this; }
+  Row& Args(const std::vector<std::string>& args) { mArgs = args; return *this; }
+  Row& Wrap(Wrapping wrap) { mWrap = wrap; return *this; }
+  Row& Fail(const std::string& file, const std::string& also = "") { mFail = file; mAlso = also; return *this; }
+  Row& ReadOnly() { mReadOnly = true; mArgs.back() = "ro/pileup.txt"; return *this; }
+  Row& Status(int status) { mStatus = status; return *this; }
+  Row& Stdout(const std::string& text) { mStdout = text; return *this; }
+  Row& Stderr(const std::string& text) { mStderr = text; return *this; }
+  Row& Left(const std::string& name, const std::string& bytes) { mLeft.emplace_back(name, bytes); return *this; }
+  std::string mId, mWhat, mFail, mAlso, mStdout = kConsole, mStderr;
+  std::vector<std::string> mArgs = {"contig.fa", "report.cm", "pileup.txt"};
+  std::vector<std::pair<std::string, std::string>> mFiles, mLeft;
+  Wrapping mWrap = kNone;
+  bool mBig = false, mReadOnly = false;
+  int mStatus = 0;
+};
+void PrintTo(const Row& row, std::ostream* out) { *out << row.mWhat; }
+
 // Pipes without readers, a pileup that cannot be removed or has a second
 // name, usrctest.fa that is an input, hits against another subject, and
 // memory that runs out: exact console, status and the files left.
-TEST(HostileProgram, AwkwardSurroundingsEndCleanly) {
-  ScratchDir big;  // a pileup of 600 kB: more than a pipe or a write buffer holds
-  ASSERT_TRUE(hostile::Generate(big.Path(), 20000, 40));
-  const std::vector<std::string> plain = {PILEOGRAPH_TXT, "contig.fa", "report.cm", "pileup.txt"};
-  ASSERT_EQ(hostile::RunChild(plain, big.Path(), TimeLimit(20)).mStatus, 0);
-  const std::string bigPileup = hostile::ReadFile(big / "pileup.txt");
-  ASSERT_GT(bigPileup.size(), 300000u);
-  const std::string contig = Data("contig.fa");
-  const std::string report = Data("report.cm");
-  std::string oneOther = report;
-  oneOther.replace(oneOther.find("(0)    contig "), 14, "(0)    contigX");
+std::vector<Row> SurroundingRows() {
+  const std::string contig = Data("contig.fa"), report = Data("report.cm"), basic = Data("basic.pileup");
+  const std::string oneOther = std::string(report).replace(report.find("(0)    contig "), 14, "(0)    contigX");
   const std::string noSpace = "pileograph-txt: ro/pileup.txt: No space left on device";
-  const size_t firstWrite = 256 * 1024;  // the program's write buffer
-  const std::string kFifo = "<fifo>";
-  const std::string kAbsent = "<absent>";
-  enum Wrap { kNone, kClosedStdout, kHead, kFifoReader, kNoMemory };
-  struct Case {
-    const char* mWhat;
-    bool mBig;  // the generated data, else the small files
-    // Written first: bytes, "<fifo>" a named pipe, "->x" a symbolic and "=>x" a hard link to x.
-    std::vector<std::pair<std::string, std::string>> mFiles;
-    std::vector<std::string> mArgs;
-    Wrap mWrap;
-    std::string mFail;  // file whose writes fail with ENOSPC from the second on; "" for none
-    std::string mAlso;  // a second fault
-    bool mReadOnly;     // pileup in the folder ro/, which the program cannot change
-    int mStatus;
-    std::string mStdout;
-    std::string mStderr;
-    std::vector<std::pair<std::string, std::string>> mLeft;  // file: bytes, "<fifo>" or "<absent>"
-  };
   const std::string mergeInput = "Read contig..done.\nParse CM..done.\nMerging alignments...ConstructSource..."
                                  "usrctest.fa file is an input, not written\nInit With Queries ...MergePads...done.\n";
-  const Case cases[] = {
-      {"standard output a closed pipe", false, {}, plain, kClosedStdout, "", "", false, 0, "", "",
-       {{"pileup.txt", Data("basic.pileup")}}},
-      {"piped into head -c 5", true, {}, plain, kHead, "", "", false, 0, "Read ", "", {{"pileup.txt", bigPileup}}},
-      {"pileup a FIFO whose reader leaves", true, {{"pileup.txt", kFifo}}, plain, kFifoReader, "", "", false, 1,
-       kConsole, "pileograph-txt: pileup.txt: Broken pipe\n", {{"pileup.txt", kFifo}}},
-      {"ENOSPC in a read-only folder", true, {}, {PILEOGRAPH_TXT, "contig.fa", "report.cm", "ro/pileup.txt"},
-       kNone, "ro/pileup.txt", "", true, 1, kConsole, noSpace + " (left empty: it could not be removed)\n",
-       {{"ro/pileup.txt", ""}}},
-      {"ENOSPC in a read-only folder, ftruncate fails", true, {},
-       {PILEOGRAPH_TXT, "contig.fa", "report.cm", "ro/pileup.txt"}, kNone, "ro/pileup.txt", "ftruncate:error=EIO",
-       true, 1, kConsole, noSpace + " (the partial file remains)\n", {{"ro/pileup.txt", bigPileup.substr(0, firstWrite)}}},
-      {"ENOSPC through one of two hard links", true, {{"pileup.txt", ""}, {"other.txt", "=>pileup.txt"}}, plain, kNone, "pileup.txt", "", false, 1, kConsole,
-       "pileograph-txt: pileup.txt: No space left on device\n", {{"pileup.txt", kAbsent}, {"other.txt", ""}}},
-      {"contig ./usrctest.fa", false, {{"usrctest.fa", contig}}, {PILEOGRAPH_TXT, "./usrctest.fa", "report.cm",
-       "pileup.txt"}, kNone, "", "", false, 0, mergeInput, "",
-       {{"usrctest.fa", contig}, {"pileup.txt", Data("basic.pileup")}}},
-      {"usrctest.fa a link to the report", false, {{"usrctest.fa", "->report.cm"}}, plain, kNone, "", "", false, 0,
-       mergeInput, "", {{"report.cm", report}, {"pileup.txt", Data("basic.pileup")}}},
-      {"every hit against another contig", false, {{"contig.fa", ">contig2\nACGTACGTACG\n"}}, plain, kNone, "", "",
-       false, 0, kConsole, "pileograph-txt: report.cm: 4 of 4 hits are against contig, not contig2\n",
-       {{"pileup.txt", Data("basic.pileup")}}},
-      {"one hit against another contig", false, {{"report.cm", oneOther}}, plain, kNone, "", "", false, 0, kConsole,
-       "pileograph-txt: report.cm: 1 of 4 hits is against contigX, not contig\n",
-       {{"pileup.txt", Data("basic.pileup")}}},
-      {"memory runs out reading the contig", false, {}, {PILEOGRAPH_TXT, "/dev/zero", "report.cm", "pileup.txt"},
-       kNoMemory, "", "", false, 1, "Read contig..", "pileograph-txt: /dev/zero: Cannot allocate memory\n",
-       {{"pileup.txt", kAbsent}}},
-      {"memory runs out reading the report", false, {{"pileup.txt", "earlier\n"}},
-       {PILEOGRAPH_TXT, "contig.fa", "/dev/zero", "pileup.txt"}, kNoMemory, "", "", false, 1,
-       "Read contig..done.\nParse CM..", "pileograph-txt: /dev/zero: Cannot allocate memory\n",
-       {{"pileup.txt", "earlier\n"}}},
+  const std::string noMemory = "pileograph-txt: /dev/zero: Cannot allocate memory\n";
+  return {
+      Row("ClosedStdout", "standard output a closed pipe").Wrap(kClosedStdout).Stdout("").Left("pileup.txt", basic),
+      Row("HeadPipe", "piped into head -c 5").Big().Wrap(kHead).Stdout("Read ").Left("pileup.txt", kBigPileup),
+      Row("FifoReaderLeaves", "pileup a FIFO whose reader leaves").Big().File("pileup.txt", kFifo).Wrap(kFifoReader)
+          .Status(1).Stderr("pileograph-txt: pileup.txt: Broken pipe\n").Left("pileup.txt", kFifo),
+      Row("NoSpaceReadOnly", "ENOSPC in a read-only folder").Big().ReadOnly().Fail("ro/pileup.txt").Status(1)
+          .Stderr(noSpace + " (left empty: it could not be removed)\n").Left("ro/pileup.txt", ""),
+      Row("NoSpaceFtruncateFails", "ENOSPC in a read-only folder, ftruncate fails").Big().ReadOnly().Status(1)
+          .Fail("ro/pileup.txt", "ftruncate:error=EIO").Left("ro/pileup.txt", kFirstWrite)
+          .Stderr(noSpace + " (the partial file remains)\n"),
+      Row("NoSpaceHardLink", "ENOSPC through one of two hard links").Big().File("pileup.txt", "").Status(1)
+          .File("other.txt", "=>pileup.txt").Fail("pileup.txt").Left("pileup.txt", kAbsent).Left("other.txt", "")
+          .Stderr("pileograph-txt: pileup.txt: No space left on device\n"),
+      Row("UsrctestContig", "contig ./usrctest.fa").File("usrctest.fa", contig).Stdout(mergeInput)
+          .Args({"./usrctest.fa", "report.cm", "pileup.txt"}).Left("usrctest.fa", contig).Left("pileup.txt", basic),
+      Row("UsrctestLinkToReport", "usrctest.fa a link to the report").File("usrctest.fa", "->report.cm")
+          .Stdout(mergeInput).Left("report.cm", report).Left("pileup.txt", basic),
+      Row("EveryHitOtherContig", "every hit against another contig").File("contig.fa", ">contig2\nACGTACGTACG\n")
+          .Stderr("pileograph-txt: report.cm: 4 of 4 hits are against contig, not contig2\n").Left("pileup.txt", basic),
+      Row("OneHitOtherContig", "one hit against another contig").File("report.cm", oneOther)
+          .Stderr("pileograph-txt: report.cm: 1 of 4 hits is against contigX, not contig\n").Left("pileup.txt", basic),
+      Row("NoMemoryContig", "memory runs out reading the contig").Args({"/dev/zero", "report.cm", "pileup.txt"})
+          .Wrap(kNoMemory).Status(1).Stdout("Read contig..").Stderr(noMemory).Left("pileup.txt", kAbsent),
+      Row("NoMemoryReport", "memory runs out reading the report").File("pileup.txt", "earlier\n")
+          .Args({"contig.fa", "/dev/zero", "pileup.txt"}).Wrap(kNoMemory).Status(1)
+          .Stdout("Read contig..done.\nParse CM..").Stderr(noMemory).Left("pileup.txt", "earlier\n"),
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.mWhat);
-    if (!c.mFail.empty() && hostile::Strace().empty()) {
-      std::printf("skipped %s: strace is not installed\n", c.mWhat);
-      continue;
+}
+
+// gen_cm's data, made once, and its pileup of 600 kB (more than a pipe holds; empty: a run failed).
+struct BigData {
+  ScratchDir mDir;
+  std::string mPileup = hostile::Generate(mDir.Path(), 20000, 40) && RunProgram(mDir).mStatus == 0
+                            ? hostile::ReadFile(mDir / "pileup.txt") : "";
+};
+const BigData& Big() { static const BigData big; return big; }
+
+using Surroundings = testing::TestWithParam<Row>;
+TEST_P(Surroundings, Runs) {
+  const Row& row = GetParam();
+  if (!row.mFail.empty() && hostile::Strace().empty()) GTEST_SKIP() << "strace is not installed";
+  if (row.mWrap == kNoMemory && hostile::kSanitized) {
+    GTEST_SKIP() << "a sanitizer reserves more address space than ulimit -v allows";
+  }
+  ASSERT_TRUE(!row.mBig || Big().mPileup.size() > 300000) << "gen_cm or its clean run failed";
+  ScratchDir dir;
+  for (const char* name : {"contig.fa", "report.cm"}) {
+    hostile::WriteFile(dir / name, row.mBig ? hostile::ReadFile(Big().mDir / name) : Data(name));
+  }
+  for (const auto& [name, bytes] : row.mFiles) {
+    std::remove((dir / name).c_str());
+    if (bytes == kFifo) {
+      ASSERT_EQ(mkfifo((dir / name).c_str(), 0600), 0);
+    } else if (bytes.rfind("->", 0) == 0) {
+      std::filesystem::create_symlink(bytes.substr(2), dir / name);
+    } else if (bytes.rfind("=>", 0) == 0) {
+      ASSERT_EQ(link((dir / bytes.substr(2)).c_str(), (dir / name).c_str()), 0);
+    } else {
+      hostile::WriteFile(dir / name, bytes);
     }
-    if (c.mWrap == kNoMemory && hostile::kSanitized) {
-      std::printf("skipped %s: a sanitizer reserves more address space than ulimit -v allows\n", c.mWhat);
-      continue;
+  }
+  std::vector<std::string> args = {PILEOGRAPH_TXT};
+  args.insert(args.end(), row.mArgs.begin(), row.mArgs.end());
+  if (row.mReadOnly) {
+    std::filesystem::create_directory(dir / "ro");
+    hostile::WriteFile(dir / "ro/pileup.txt", "");
+    chmod((dir / "ro/pileup.txt").c_str(), 0666);
+    chmod((dir / "ro").c_str(), 0555);
+    chmod(dir.Path().c_str(), 0777);  // usrctest.fa, written by nobody when run by root
+    args = Unprivileged(args, dir.Path());
+    if (args.empty()) {
+      chmod((dir / "ro").c_str(), 0755);
+      GTEST_SKIP() << "user 65534 cannot run " << PILEOGRAPH_TXT << " in " << dir.Path();
     }
-    ScratchDir dir;
-    for (const char* name : {"contig.fa", "report.cm"}) {
-      hostile::WriteFile(dir / name, c.mBig ? hostile::ReadFile(big / name) : Data(name));
-    }
-    for (const auto& [name, bytes] : c.mFiles) {
-      std::remove((dir / name).c_str());
-      if (bytes == kFifo) {
-        ASSERT_EQ(mkfifo((dir / name).c_str(), 0600), 0);
-      } else if (bytes.rfind("->", 0) == 0) {
-        std::filesystem::create_symlink(bytes.substr(2), dir / name);
-      } else if (bytes.rfind("=>", 0) == 0) {
-        ASSERT_EQ(link((dir / bytes.substr(2)).c_str(), (dir / name).c_str()), 0);
-      } else {
-        hostile::WriteFile(dir / name, bytes);
-      }
-    }
-    std::vector<std::string> args = c.mArgs;
-    if (c.mReadOnly) {
-      std::filesystem::create_directory(dir / "ro");
-      hostile::WriteFile(dir / "ro/pileup.txt", "");
-      chmod((dir / "ro/pileup.txt").c_str(), 0666);
-      chmod((dir / "ro").c_str(), 0555);
-      chmod(dir.Path().c_str(), 0777);  // usrctest.fa, written by nobody when run by root
-      args = Unprivileged(args, dir.Path());
-      if (args.empty()) {
-        std::printf("skipped %s: user 65534 cannot run %s in %s\n", c.mWhat, PILEOGRAPH_TXT, dir.Path().c_str());
-        chmod((dir / "ro").c_str(), 0755);
-        continue;
-      }
-    }
-    if (!c.mFail.empty()) {
-      args = hostile::FailingCalls(dir / c.mFail, "write,writev", "ENOSPC", "2+", args, c.mAlso);
-    }
-    if (c.mWrap == kHead || c.mWrap == kNoMemory) {
-      const std::string shell = c.mWrap == kHead ? "set -o pipefail; \"$0\" \"$@\" | head -c 5"
-                                                 : "ulimit -v 400000 && exec \"$0\" \"$@\"";
-      args.insert(args.begin(), {"/bin/bash", "-c", shell});
-    }
-    int pipeEnds[2] = {-1, -1};
-    if (c.mWrap == kClosedStdout) {
-      ASSERT_EQ(pipe(pipeEnds), 0);
-      close(pipeEnds[0]);
-    }
-    pid_t reader = 0;
-    if (c.mWrap == kFifoReader) {
-      reader = fork();
-      if (reader == 0) {  // reads a few bytes of the pileup and leaves
-        char bytes[10];
-        const int fd = open((dir / "pileup.txt").c_str(), O_RDONLY);
-        _exit(fd >= 0 && read(fd, bytes, sizeof bytes) > 0 ? 0 : 1);
-      }
-    }
-    const ChildResult r = hostile::RunChild(args, dir.Path(), TimeLimit(20), pipeEnds[1]);
-    if (pipeEnds[1] >= 0) close(pipeEnds[1]);
-    if (reader > 0) {
-      kill(reader, SIGKILL);
-      waitpid(reader, nullptr, 0);
-    }
-    if (c.mReadOnly) chmod((dir / "ro").c_str(), 0755);
-    EXPECT_FALSE(r.mTimedOut);
-    EXPECT_TRUE(r.mExited) << "killed by signal " << r.mSignal << "\n" << r.mStderr;
-    EXPECT_EQ(r.mStatus, c.mStatus);
-    EXPECT_EQ(r.mStdout, c.mStdout);
-    EXPECT_EQ(r.mStderr, c.mStderr);
-    for (const auto& [name, bytes] : c.mLeft) {
-      struct stat st;
-      const bool there = lstat((dir / name).c_str(), &st) == 0;
-      if (bytes == kAbsent) {
-        EXPECT_FALSE(there) << name;
-      } else if (bytes == kFifo) {
-        EXPECT_TRUE(there && S_ISFIFO(st.st_mode)) << name;
-      } else {
-        EXPECT_TRUE(hostile::ReadFile(dir / name) == bytes) << name << ": " << hostile::FileSize(dir / name) << " B";
-      }
+  }
+  if (!row.mFail.empty()) args = hostile::FailingCalls(dir / row.mFail, "write,writev", "ENOSPC", "2+", args, row.mAlso);
+  if (row.mWrap == kHead) args.insert(args.begin(), {"/bin/bash", "-c", "set -o pipefail; \"$0\" \"$@\" | head -c 5"});
+  if (row.mWrap == kNoMemory) args.insert(args.begin(), {"/bin/bash", "-c", "ulimit -v 400000 && exec \"$0\" \"$@\""});
+  int pipeEnds[2] = {-1, -1};
+  if (row.mWrap == kClosedStdout) {
+    ASSERT_EQ(pipe(pipeEnds), 0);
+    close(pipeEnds[0]);
+  }
+  const pid_t reader = row.mWrap == kFifoReader ? fork() : -1;
+  if (reader == 0) {  // reads a few bytes of the pileup and leaves
+    char bytes[10];
+    const int fd = open((dir / "pileup.txt").c_str(), O_RDONLY);
+    _exit(fd >= 0 && read(fd, bytes, sizeof bytes) > 0 ? 0 : 1);
+  }
+  const ChildResult r = hostile::RunChild(args, dir.Path(), TimeLimit(20), pipeEnds[1]);
+  if (pipeEnds[1] >= 0) close(pipeEnds[1]);
+  if (reader > 0) {
+    kill(reader, SIGKILL);
+    waitpid(reader, nullptr, 0);
+  }
+  if (row.mReadOnly) chmod((dir / "ro").c_str(), 0755);
+  EXPECT_FALSE(r.mTimedOut);
+  EXPECT_TRUE(r.mExited) << "killed by signal " << r.mSignal << "\n" << r.mStderr;
+  EXPECT_EQ(r.mStatus, row.mStatus);
+  EXPECT_EQ(r.mStdout, row.mStdout);
+  EXPECT_EQ(r.mStderr, row.mStderr);
+  for (const auto& [name, bytes] : row.mLeft) {
+    struct stat st;
+    const std::string kind = lstat((dir / name).c_str(), &st) != 0 ? kAbsent : S_ISFIFO(st.st_mode) ? kFifo : "<file>";
+    if (bytes == kAbsent || bytes == kFifo) {
+      EXPECT_EQ(kind, bytes) << name;
+    } else {
+      std::string want = bytes == kBigPileup || bytes == kFirstWrite ? Big().mPileup : bytes;
+      if (bytes == kFirstWrite) want.resize(256 * 1024);  // the program's write buffer
+      EXPECT_TRUE(hostile::ReadFile(dir / name) == want) << name << ": " << hostile::FileSize(dir / name) << " B";
     }
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(HostileProgram, Surroundings, testing::ValuesIn(SurroundingRows()),
+                         [](const testing::TestParamInfo<Row>& info) { return info.param.mId; });
 
 }  // namespace

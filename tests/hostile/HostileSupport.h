@@ -172,17 +172,17 @@ inline std::string Strace() {
   return "";
 }
 
-// `args` run under strace so that the `calls` (e.g. "read") on `file` fail
-// with `error` (e.g. "EIO") from their `when`-th on ("2+"), and so does a
-// further fault `also` ("ftruncate:error=EIO") when given. Leak checking
-// does not work under a tracer, so it is off for the child.
+// `args` run under strace so that the `calls` (e.g. "read") on `file` (""
+// for any) fail with `error` (e.g. "EIO") from their `when`-th on ("2+"),
+// and so does a further fault `also` ("ftruncate:error=EIO") when given.
+// Leak checking does not work under a tracer, so it is off for the child.
 inline std::vector<std::string> FailingCalls(const std::string& file, const std::string& calls,
                                              const std::string& error, const std::string& when,
                                              const std::vector<std::string>& args,
                                              const std::string& also = "") {
-  std::vector<std::string> traced = {"/usr/bin/env", "ASAN_OPTIONS=detect_leaks=0", Strace(),
-                                     "-o", "/dev/null", "-P", file,
-                                     "-e", "inject=" + calls + ":error=" + error + ":when=" + when};
+  std::vector<std::string> traced = {"/usr/bin/env", "ASAN_OPTIONS=detect_leaks=0", Strace(), "-o", "/dev/null"};
+  if (!file.empty()) traced.insert(traced.end(), {"-P", file});
+  traced.insert(traced.end(), {"-e", "inject=" + calls + ":error=" + error + ":when=" + when});
   if (!also.empty()) traced.insert(traced.end(), {"-e", "inject=" + also});
   traced.insert(traced.end(), args.begin(), args.end());
   return traced;

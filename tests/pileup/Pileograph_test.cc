@@ -4,6 +4,7 @@
 
 #include "TestSupport.h"
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <climits>
@@ -566,4 +567,85 @@ TEST_F(PileographFiles, PrintAlignmentToFile) {
   pg.PrintAlignment("no_dir/pileup.txt", 0, -1, 5);
   EXPECT_FALSE(std::filesystem::exists("no_dir"));
   pg.PrintAlignment(nullptr, 0, -1, 5);
+}
+
+namespace {
+
+bool NoLeftovers(const std::string& dir) {
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(dir)) {
+    if (entry.path().filename().string()[0] == '.') return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+// The side files and the file-name PrintAlignment never land on a file the
+// engine read, never open a FIFO, follow a link to the file it leads to, and
+// leave no new file behind.
+TEST_F(PileographFiles, OutputsSpareInputsAndSpecialFiles) {
+  const std::string contig = ReadFile(TEST_DATA_DIR "/layout_contig.fa");
+  const std::string report = ReadFile(TEST_DATA_DIR "/layout_first.cm");
+  const std::string unionFa = ">UnionSource \nACGTACGTACG\n";
+  const std::string isInput = " file is an input, not written\n";
+  struct Case {
+    const char* mWhat;
+    std::vector<std::pair<std::string, std::string>> mMake;  // bytes, "->x" a link, "=>x" a hard link, "<fifo>"
+    const char* mContig;                                      // read by ReadSource
+    const char* mPrintTo;                                     // the file-name PrintAlignment
+    std::string mMergeSays, mWriteSays;                       // lines within the console text
+    std::vector<std::pair<std::string, std::string>> mLeft;   // bytes, or "<fifo>"
+  };
+  const Case cases[] = {
+      {"contig read as usrctest.fa", {{"usrctest.fa", contig}}, "usrctest.fa", "out.txt",
+       "usrctest.fa" + isInput, "", {{"usrctest.fa", contig}}},
+      {"usrctest.fa a link to the report", {{"usrctest.fa", "->report.cm"}}, "contig.fa", "out.txt",
+       "usrctest.fa" + isInput, "", {{"report.cm", report}}},
+      {"ureads.out a hard link to the contig", {{"ureads.out", "=>contig.fa"}}, "contig.fa", "out.txt", "",
+       "ureads.out" + isInput, {{"contig.fa", contig}, {"usource.out", unionFa}}},
+      {"pileup printed onto the report", {}, "contig.fa", "report.cm", "", "", {{"report.cm", report}}},
+      {"usrctest.fa a link into a folder", {{"sub/u.fa", "old"}, {"usrctest.fa", "->sub/u.fa"}}, "contig.fa",
+       "out.txt", "", "", {{"sub/u.fa", unionFa}, {"usrctest.fa", unionFa}}},
+      {"usrctest.fa a dangling link", {{"usrctest.fa", "->sub/new.fa"}}, "contig.fa", "out.txt", "", "",
+       {{"sub/new.fa", unionFa}}},
+      {"usrctest.fa a FIFO", {{"usrctest.fa", "<fifo>"}}, "contig.fa", "out.txt",
+       "usrctest.fa file open failed\n", "", {{"usrctest.fa", "<fifo>"}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.mWhat);
+    const std::string dir = std::filesystem::current_path().string() + "/" + std::to_string(&c - cases);
+    std::filesystem::create_directories(dir + "/sub");
+    std::filesystem::current_path(dir);
+    WriteFile("contig.fa", contig);
+    WriteFile("report.cm", report);
+    for (const auto& [name, bytes] : c.mMake) {
+      if (bytes == "<fifo>") {
+        ASSERT_EQ(mkfifo(name.c_str(), 0600), 0);
+      } else if (bytes.rfind("->", 0) == 0) {
+        std::filesystem::create_symlink(bytes.substr(2), name);
+      } else if (bytes.rfind("=>", 0) == 0) {
+        std::filesystem::create_hard_link(bytes.substr(2), name);
+      } else {
+        WriteFile(name, bytes);
+      }
+    }
+    Pileograph pg;
+    pg.ReadSource(c.mContig);
+    pg.ReadCM("report.cm");
+    CaptureStdout();
+    pg.MergeAlignments();
+    pg.WriteMerged();
+    pg.PrintAlignment(c.mPrintTo, 0, -1, 5);
+    EXPECT_EQ(GetCapturedStdout(), "ConstructSource..." + c.mMergeSays + "Init With Queries ...MergePads..." +
+                                       c.mWriteSays);
+    for (const auto& [name, bytes] : c.mLeft) {
+      if (bytes == "<fifo>") {
+        EXPECT_EQ(std::filesystem::status(name).type(), std::filesystem::file_type::fifo) << name;
+      } else {
+        EXPECT_EQ(ReadFile(name), bytes) << name;
+      }
+    }
+    EXPECT_TRUE(NoLeftovers(dir));
+    std::filesystem::current_path(mDir);
+  }
 }
