@@ -3,8 +3,12 @@
 // small multiple of what it reads and writes, and the pileup has its layout.
 #include <gtest/gtest.h>
 
+#include <sys/mount.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -502,6 +506,50 @@ TEST(HostileProgram, FailedPileupLeavesNoPartialFile) {
   EXPECT_FALSE(hostile::Exists(dir / "px.txt"));
 }
 
+// A pileup that cannot be written from its first block on stops the
+// printing there: the run takes about as long as one that prints a block.
+TEST(HostileProgram, UnwritablePileupStopsEarly) {
+  ScratchDir dir;  // a layout of some 4 GB
+  ASSERT_TRUE(hostile::Generate(dir.Path(), 500000, 10000));
+  const std::vector<std::string> args = {PILEOGRAPH_TXT, "contig.fa", "report.cm"};
+  std::vector<std::string> oneBlock = args, unwritable = args;
+  oneBlock.insert(oneBlock.end(), {"one.txt", "0", "0"});
+  unwritable.push_back("/dev/full");
+  const ChildResult one = hostile::RunChild(oneBlock, dir.Path(), TimeLimit(30));
+  ASSERT_EQ(one.mStatus, 0) << one.mStderr;
+  const ChildResult full = hostile::RunChild(unwritable, dir.Path(), TimeLimit(30));
+  EXPECT_EQ(full.mStatus, 1);
+  EXPECT_EQ(full.mStderr, "pileograph-txt: /dev/full: No space left on device\n");
+  EXPECT_LT(full.mSeconds, 2 * one.mSeconds + 0.5) << "one block took " << one.mSeconds << " s";
+}
+
+// Runs side by side in one folder each replace usrctest.fa whole: it holds
+// one run's union contig, never a mix, and no new file is left behind.
+TEST(HostileProgram, SideBySideRunsKeepUsrctestWhole) {
+  ScratchDir dir;
+  std::vector<std::string> unions;
+  for (const int length : {3000000, 2000000}) {
+    ScratchDir data;
+    ASSERT_TRUE(hostile::Generate(data.Path(), length, 20));
+    const std::string name = std::to_string(length / 1000000);
+    std::filesystem::copy_file(data / "contig.fa", dir / (name + ".fa"));
+    std::filesystem::copy_file(data / "report.cm", dir / (name + ".cm"));
+    const ChildResult alone =
+        hostile::RunChild({PILEOGRAPH_TXT, name + ".fa", name + ".cm", name + ".txt"}, dir.Path(), TimeLimit(30));
+    ASSERT_EQ(alone.mStatus, 0) << alone.mStderr;
+    unions.push_back(hostile::ReadFile(dir / "usrctest.fa"));
+  }
+  ASSERT_NE(unions[0], unions[1]);
+  const std::string both = "\"$0\" 3.fa 3.cm 3.txt & \"$0\" 2.fa 2.cm 2.txt; s=$?; wait $! && exit $s";
+  for (int run = 0; run < 8; ++run) {
+    const ChildResult r = hostile::RunChild({"/bin/sh", "-c", both, PILEOGRAPH_TXT}, dir.Path(), TimeLimit(30));
+    ASSERT_EQ(r.mStatus, 0) << r.mStderr;
+    const std::string usrctest = hostile::ReadFile(dir / "usrctest.fa");
+    EXPECT_TRUE(usrctest == unions[0] || usrctest == unions[1]) << "run " << run << ": " << usrctest.size() << " B";
+    EXPECT_EQ(Hidden(dir.Path()), "") << "run " << run;
+  }
+}
+
 // Root may unlink in a read-only folder; `args` run as nobody when this
 // process is root. Empty when that user cannot reach the program or `dir`.
 std::vector<std::string> Unprivileged(const std::vector<std::string>& args, const std::string& dir) {
@@ -516,31 +564,43 @@ std::vector<std::string> Unprivileged(const std::vector<std::string>& args, cons
   return run;
 }
 
-// Around the program: stdout a closed pipe or head -c 5, a FIFO reader that leaves, ulimit -v.
-enum Wrapping { kNone, kClosedStdout, kHead, kFifoReader, kNoMemory };
+// Around the program: stdout a closed pipe or head -c 5, a FIFO reader that leaves, ulimit -v, umask 222.
+enum Wrapping { kNone, kClosedStdout, kHead, kFifoReader, kNoMemory, kReadOnlyFiles };
 // Contents other than bytes: a FIFO, no file, the generated data's clean pileup or its first 256 kB.
 const std::string kFifo = "<fifo>", kAbsent = "<absent>", kBigPileup = "<big>", kFirstWrite = "<big, 256 kB>";
 
 // A run and how it ends; unless given: small files, no wrapping or fault, status 0, the whole
-// console. File(): bytes, kFifo, "->x" a symbolic or "=>x" a hard link, written first. Fail(): ENOSPC
-// on writes to `file` from the 2nd on, `also` a 2nd fault. ReadOnly(): the pileup in read-only ro/.
+// console. File(): bytes, kFifo, "->x" a symbolic or "=>x" a hard link, written first. Fail(): `calls`
+// on `file` fail with `error` from the `when`-th on, `also` a 2nd fault. ReadOnly(): the pileup in read-only
+// ro/, run as nobody, as with Nobody(). In(): run in that folder; Tmpfs(): a 16 KiB file system there.
 struct Row {
   Row(const char* id, const char* what) : mId(id), mWhat(what) {}
   Row& Big() { mBig = true; return *this; }
   Row& File(const std::string& name, const std::string& bytes) { mFiles.emplace_back(name, bytes); return *this; }
   Row& Args(const std::vector<std::string>& args) { mArgs = args; return *this; }
   Row& Wrap(Wrapping wrap) { mWrap = wrap; return *this; }
-  Row& Fail(const std::string& file, const std::string& also = "") { mFail = file; mAlso = also; return *this; }
-  Row& ReadOnly() { mReadOnly = true; mArgs.back() = "ro/pileup.txt"; return *this; }
+  Row& Fail(const std::string& file, const std::string& also = "", const std::string& calls = "write,writev",
+            const std::string& error = "ENOSPC", const std::string& when = "2+") {
+    mFail = file;
+    mAlso = also;
+    mFailCalls = calls;
+    mFailError = error;
+    mFailWhen = when;
+    return *this;
+  }
+  Row& ReadOnly() { mReadOnly = mNobody = true; mArgs.back() = "ro/pileup.txt"; return *this; }
+  Row& Nobody() { mNobody = true; return *this; }
+  Row& In(const std::string& folder) { mIn = folder; return *this; }
+  Row& Tmpfs() { mTmpfs = true; return *this; }
   Row& Status(int status) { mStatus = status; return *this; }
   Row& Stdout(const std::string& text) { mStdout = text; return *this; }
   Row& Stderr(const std::string& text) { mStderr = text; return *this; }
   Row& Left(const std::string& name, const std::string& bytes) { mLeft.emplace_back(name, bytes); return *this; }
-  std::string mId, mWhat, mFail, mAlso, mStdout = kConsole, mStderr;
+  std::string mId, mWhat, mFail, mAlso, mFailCalls, mFailError, mFailWhen, mIn, mStdout = kConsole, mStderr;
   std::vector<std::string> mArgs = {"contig.fa", "report.cm", "pileup.txt"};
   std::vector<std::pair<std::string, std::string>> mFiles, mLeft;
   Wrapping mWrap = kNone;
-  bool mBig = false, mReadOnly = false;
+  bool mBig = false, mReadOnly = false, mNobody = false, mTmpfs = false;
   int mStatus = 0;
 };
 void PrintTo(const Row& row, std::ostream* out) { *out << row.mWhat; }
@@ -555,6 +615,23 @@ std::vector<Row> SurroundingRows() {
   const std::string mergeInput = "Read contig..done.\nParse CM..done.\nMerging alignments...ConstructSource..."
                                  "usrctest.fa file is an input, not written\nInit With Queries ...MergePads...done.\n";
   const std::string noMemory = "pileograph-txt: /dev/zero: Cannot allocate memory\n";
+  const std::string unionFa = ">UnionSource \nACG--TACGTA-CG\n";
+  auto console = [](const std::string& usrctest) {
+    return "Read contig..done.\nParse CM..done.\nMerging alignments...ConstructSource...usrctest.fa file " +
+           usrctest + "\nInit With Queries ...MergePads...done.\n";
+  };
+  auto subjects = [&](const std::vector<std::string>& names) {  // of the four hits, in order
+    std::string text = report;
+    size_t at = 0;
+    for (const std::string& name : names) {
+      at = text.find("(0)    contig ", at) + 7;
+      text.replace(at, 6, name);
+    }
+    return text;
+  };
+  auto refused = [](const std::string& path, const std::string& input) {
+    return "pileograph-txt: " + path + ": is the " + input + " file, not overwritten\n";
+  };
   return {
       Row("ClosedStdout", "standard output a closed pipe").Wrap(kClosedStdout).Stdout("").Left("pileup.txt", basic),
       Row("HeadPipe", "piped into head -c 5").Big().Wrap(kHead).Stdout("Read ").Left("pileup.txt", kBigPileup),
@@ -581,6 +658,41 @@ std::vector<Row> SurroundingRows() {
       Row("NoMemoryReport", "memory runs out reading the report").File("pileup.txt", "earlier\n")
           .Args({"contig.fa", "/dev/zero", "pileup.txt"}).Wrap(kNoMemory).Status(1)
           .Stdout("Read contig..done.\nParse CM..").Stderr(noMemory).Left("pileup.txt", "earlier\n"),
+      Row("TwoOtherSubjects", "hits against two other subjects").File("report.cm", subjects({"contig", "contig2",
+          "contig3", "contig"})).Stderr("pileograph-txt: report.cm: 2 of 4 hits are against contig2 and contig3, "
+          "not contig\n").Left("pileup.txt", basic),
+      Row("FourOtherSubjects", "hits against four other subjects").File("report.cm", subjects({"c1", "c2", "c3",
+          "c4"})).Stderr("pileograph-txt: report.cm: 4 of 4 hits are against c1, c2, c3 and 1 more subject, "
+          "not contig\n").Left("pileup.txt", basic),
+      Row("UnnamedContig", "a contig without a name").File("contig.fa", ">\nACGTACGTACG\n")
+          .Stderr("pileograph-txt: report.cm: 4 of 4 hits are against contig, not the unnamed contig\n"),
+      Row("PileupIsContig", "the contig named as the pileup").Args({"contig.fa", "report.cm", "contig.fa"})
+          .Status(1).Stdout("").Stderr(refused("contig.fa", "contig")).Left("contig.fa", contig)
+          .Left("usrctest.fa", kAbsent),
+      Row("PileupLinksToReport", "the pileup a symbolic link to the report").File("out.txt", "->report.cm")
+          .Args({"contig.fa", "report.cm", "out.txt"}).Status(1).Stdout("").Stderr(refused("out.txt", "report"))
+          .Left("report.cm", report).Left("usrctest.fa", kAbsent),
+      Row("PileupHardLinkToContig", "the pileup a hard link to the contig").File("out.txt", "=>contig.fa")
+          .Args({"contig.fa", "report.cm", "out.txt"}).Status(1).Stdout("").Stderr(refused("out.txt", "contig"))
+          .Left("contig.fa", contig),
+      Row("PileupIsUsrctestContig", "usrctest.fa the contig and the pileup").File("usrctest.fa", contig)
+          .Args({"usrctest.fa", "report.cm", "usrctest.fa"}).Status(1).Stdout("")
+          .Stderr(refused("usrctest.fa", "contig")).Left("usrctest.fa", contig),
+      Row("DevNullTwice", "/dev/null the report and the pileup").Args({"contig.fa", "/dev/null", "/dev/null"})
+          .Left("usrctest.fa", ">UnionSource \nACGTACGTACG\n"),
+      Row("UsrctestFifo", "usrctest.fa a FIFO").File("usrctest.fa", kFifo).Stdout(console("open failed"))
+          .Left("usrctest.fa", kFifo).Left("pileup.txt", basic),
+      Row("UsrctestReadOnly", "usrctest.fa that nobody may write").Nobody().File("usrctest.fa", "earlier\n")
+          .Stdout(console("open failed")).Left("usrctest.fa", "earlier\n").Left("pileup.txt", basic),
+      Row("UsrctestInReadOnlyFolder", "a writable usrctest.fa in a read-only folder").ReadOnly().In("ro")
+          .Args({"../contig.fa", "../report.cm", "pileup.txt"}).File("ro/usrctest.fa", "earlier\n")
+          .Left("ro/usrctest.fa", unionFa).Left("ro/pileup.txt", basic),
+      Row("UsrctestFullFolder", "the current folder full").Big().In("full").Tmpfs()
+          .Args({"../contig.fa", "../report.cm", "../pileup.txt"}).File("full/usrctest.fa", "earlier\n")
+          .Stdout(console("write failed")).Left("full/usrctest.fa", "earlier\n").Left("pileup.txt", kBigPileup),
+      Row("CloseFailsOnReadOnlyPileup", "close fails, the pileup read-only").Nobody().Wrap(kReadOnlyFiles)
+          .Fail("pileup.txt", "", "close", "EIO", "1+").Status(1).Stderr("pileograph-txt: pileup.txt: Input/output error\n")
+          .Left("pileup.txt", kAbsent),
   };
 }
 
@@ -604,6 +716,18 @@ TEST_P(Surroundings, Runs) {
   for (const char* name : {"contig.fa", "report.cm"}) {
     hostile::WriteFile(dir / name, row.mBig ? hostile::ReadFile(Big().mDir / name) : Data(name));
   }
+  if (row.mReadOnly) std::filesystem::create_directory(dir / "ro");
+  if (!row.mIn.empty()) std::filesystem::create_directory(dir / row.mIn);
+  struct Mount {
+    std::string mPath;
+    ~Mount() { if (!mPath.empty()) umount2(mPath.c_str(), MNT_DETACH); }
+  } tmpfs;
+  if (row.mTmpfs) {
+    if (mount("tmpfs", (dir / row.mIn).c_str(), "tmpfs", 0, "size=16k") != 0) {
+      GTEST_SKIP() << "cannot mount a tmpfs here: " << std::strerror(errno);
+    }
+    tmpfs.mPath = dir / row.mIn;
+  }
   for (const auto& [name, bytes] : row.mFiles) {
     std::remove((dir / name).c_str());
     if (bytes == kFifo) {
@@ -619,10 +743,11 @@ TEST_P(Surroundings, Runs) {
   std::vector<std::string> args = {PILEOGRAPH_TXT};
   args.insert(args.end(), row.mArgs.begin(), row.mArgs.end());
   if (row.mReadOnly) {
-    std::filesystem::create_directory(dir / "ro");
     hostile::WriteFile(dir / "ro/pileup.txt", "");
-    chmod((dir / "ro/pileup.txt").c_str(), 0666);
+    for (const auto& entry : std::filesystem::directory_iterator(dir / "ro")) chmod(entry.path().c_str(), 0666);
     chmod((dir / "ro").c_str(), 0555);
+  }
+  if (row.mNobody) {
     chmod(dir.Path().c_str(), 0777);  // usrctest.fa, written by nobody when run by root
     args = Unprivileged(args, dir.Path());
     if (args.empty()) {
@@ -630,7 +755,11 @@ TEST_P(Surroundings, Runs) {
       GTEST_SKIP() << "user 65534 cannot run " << PILEOGRAPH_TXT << " in " << dir.Path();
     }
   }
-  if (!row.mFail.empty()) args = hostile::FailingCalls(dir / row.mFail, "write,writev", "ENOSPC", "2+", args, row.mAlso);
+  if (row.mWrap == kReadOnlyFiles) args.insert(args.begin(), {"/bin/sh", "-c", "umask 222 && exec \"$0\" \"$@\""});
+  if (!row.mIn.empty()) args.insert(args.begin(), {"/bin/sh", "-c", "cd " + row.mIn + " && exec \"$0\" \"$@\""});
+  if (!row.mFail.empty()) {
+    args = hostile::FailingCalls(dir / row.mFail, row.mFailCalls, row.mFailError, row.mFailWhen, args, row.mAlso);
+  }
   if (row.mWrap == kHead) args.insert(args.begin(), {"/bin/bash", "-c", "set -o pipefail; \"$0\" \"$@\" | head -c 5"});
   if (row.mWrap == kNoMemory) args.insert(args.begin(), {"/bin/bash", "-c", "ulimit -v 400000 && exec \"$0\" \"$@\""});
   int pipeEnds[2] = {-1, -1};
@@ -651,6 +780,7 @@ TEST_P(Surroundings, Runs) {
     waitpid(reader, nullptr, 0);
   }
   if (row.mReadOnly) chmod((dir / "ro").c_str(), 0755);
+  EXPECT_EQ(Hidden(dir.Path()) + Hidden(dir / (row.mIn.empty() ? "." : row.mIn)), "");
   EXPECT_FALSE(r.mTimedOut);
   EXPECT_TRUE(r.mExited) << "killed by signal " << r.mSignal << "\n" << r.mStderr;
   EXPECT_EQ(r.mStatus, row.mStatus);
