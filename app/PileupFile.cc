@@ -82,11 +82,7 @@ bool WritePileup(Pileograph& pg, const char* path, int start, int end, std::stri
 
   int error = 0;
   try {
-    FdBuffer buffer(fd);
-    std::ostream os(&buffer);
-    pg.PrintAlignment(os, start, end, 100);
-    buffer.Drain();
-    error = buffer.Error() != 0 ? buffer.Error() : (os.good() ? 0 : EIO);
+    error = WriteThrough(fd, [&](std::ostream& os) { pg.PrintAlignment(os, start, end, 100); });
   } catch (const std::bad_alloc&) {
     error = ENOMEM;
   }

@@ -30,14 +30,6 @@ std::string FollowLinks(std::string path) {
   return path;
 }
 
-bool WriteAndDrain(int fd, const std::function<void(std::ostream&)>& write) {
-  FdBuffer buffer(fd);
-  std::ostream os(&buffer);
-  write(os);
-  buffer.Drain();
-  return buffer.Error() == 0 && os.good();
-}
-
 // A new file beside the one it is to replace; removed unless Keep is called.
 class NewFile {
  public:
@@ -131,6 +123,14 @@ bool FdBuffer::WriteAll(const char* p, std::size_t n) {
   return true;
 }
 
+int WriteThrough(int fd, const std::function<void(std::ostream&)>& write) {
+  FdBuffer buffer(fd);
+  std::ostream os(&buffer);
+  write(os);
+  buffer.Drain();
+  return buffer.Error() != 0 ? buffer.Error() : (os.good() ? 0 : EIO);
+}
+
 bool GetFileId(const std::string& path, FileId& id) {
   struct stat st;
   if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
@@ -173,7 +173,7 @@ Replaced ReplaceFile(const std::string& path, const std::vector<FileId>& inputs,
     }
     bool ok = ftruncate(oldFd, 0) == 0;
     try {
-      ok = ok && WriteAndDrain(oldFd, write);
+      ok = ok && WriteThrough(oldFd, write) == 0;
     } catch (...) {
       close(oldFd);
       throw;
@@ -182,7 +182,7 @@ Replaced ReplaceFile(const std::string& path, const std::vector<FileId>& inputs,
     return ok ? Replaced::kWritten : Replaced::kNotWritten;
   }
   if (oldFd >= 0) close(oldFd);
-  const bool written = WriteAndDrain(fresh.Fd(), write);
+  const bool written = WriteThrough(fresh.Fd(), write) == 0;
   if (!fresh.Close() || !written) return Replaced::kNotWritten;
   if (rename(fresh.Path().c_str(), target.c_str()) != 0) return Replaced::kNotWritten;
   fresh.Keep();

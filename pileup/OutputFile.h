@@ -36,6 +36,11 @@ class FdBuffer : public std::streambuf {
   int mError = 0;
 };
 
+// Writes what `write` puts into a stream to `fd` through an FdBuffer; the
+// errno of the first failed write, EIO when the stream went bad otherwise,
+// 0 when all was written.
+int WriteThrough(int fd, const std::function<void(std::ostream&)>& write);
+
 // A regular file: its device and inode.
 struct FileId {
   dev_t mDev;
