@@ -3,7 +3,8 @@
 # it also wants AWT, which a headless JDK lacks.
 #
 # With JAVA_HOME set (CMake or environment variable; a relative one is taken
-# from the folder cmake runs in) everything is taken from there; otherwise from
+# from the folder cmake runs in, and kept for reconfigures the build tool runs
+# in the build folder) everything is taken from there; otherwise from
 # the JDK of the javac on PATH. JAVA_INCLUDE_PATH (jni.h),
 # JAVA_INCLUDE_PATH2 (jni_md.h) and the Java_*_EXECUTABLE paths may be set
 # instead. A path found here is looked for afresh at every configure, so a
@@ -70,20 +71,37 @@ function(pileograph_find_jdk)
 
   set(problems)
   set(home "")
+  set(from_env OFF)
   if(JAVA_HOME)
     set(home "${JAVA_HOME}")
   elseif(NOT "$ENV{JAVA_HOME}" STREQUAL "")
     set(home "$ENV{JAVA_HOME}")
+    set(from_env ON)
   endif()
+  # The relative JAVA_HOME of the environment last resolved, and the folder it
+  # was taken as; kept only while that is what is used.
+  set(env_text "$CACHE{_pileograph_env_java_home}")
+  set(env_path "$CACHE{_pileograph_env_java_home_path}")
+  unset(_pileograph_env_java_home CACHE)
+  unset(_pileograph_env_java_home_path CACHE)
   if(home)
     if(NOT IS_ABSOLUTE "${home}")
       # As java does, from the folder cmake was started in: cmake stays there
       # but resolves relative paths against the source folder, and $ENV{PWD}
       # is stale when cmake is started from a process that changed folder.
       execute_process(COMMAND pwd -P OUTPUT_VARIABLE cwd OUTPUT_STRIP_TRAILING_WHITESPACE)
-      get_filename_component(home "${home}" ABSOLUTE BASE_DIR "${cwd}")
-      if(DEFINED CACHE{JAVA_HOME} AND JAVA_HOME)
-        # Reconfigures started by the build tool run in the build folder.
+      file(REAL_PATH "${CMAKE_BINARY_DIR}" build_dir)
+      if(from_env AND cwd STREQUAL build_dir AND "${home}" STREQUAL "${env_text}")
+        # The build tool reconfigures in the build folder: keep the JDK taken.
+        set(home "${env_path}")
+      else()
+        get_filename_component(home "${home}" ABSOLUTE BASE_DIR "${cwd}")
+      endif()
+      # Kept for those reconfigures.
+      if(from_env)
+        set(_pileograph_env_java_home "$ENV{JAVA_HOME}" CACHE INTERNAL "")
+        set(_pileograph_env_java_home_path "${home}" CACHE INTERNAL "")
+      elseif(DEFINED CACHE{JAVA_HOME})
         set(JAVA_HOME "${home}" CACHE PATH "JDK home" FORCE)
       endif()
     endif()

@@ -84,13 +84,14 @@ elseif(CASE STREQUAL "missing_home")
   file(WRITE "${WORK}/jdk" "")
   check(FAIL "${WORK}/jdk" ARGS ${jni_on} HAS "(JAVA_HOME=${WORK}/jdk: a file, not a folder)")
 elseif(CASE STREQUAL "relative_home")
-  # Taken from the folder cmake runs in, not the source or build folder (a
-  # relative -DJAVA_HOME is kept absolute for reconfigures run in the build).
+  # Taken from the folder cmake runs in, not the source or build folder; a
+  # reconfigure run in the build (as the build tool does) keeps the JDK taken.
   fake_jdk(jdk17 17.0.9 java javac jar)
   file(CREATE_LINK jdk17 "${WORK}/link" SYMBOLIC)
   set(link "${WORK}/link")
-  check(PASS jdk17 IN "${WORK}" ARGS ${jni_on}
-        HAS "-- JDK 17.0.9 (JAVA_HOME=${j17}): java ${j17}/bin/java, javac ${j17}/bin/javac, jar ${j17}/bin/jar, headers ${j17}/include and ${j17}/include/linux\n")
+  set(taken "-- JDK 17.0.9 (JAVA_HOME=${j17}): java ${j17}/bin/java, javac ${j17}/bin/javac, jar ${j17}/bin/jar, headers ${j17}/include and ${j17}/include/linux\n")
+  check(PASS jdk17 IN "${WORK}" ARGS ${jni_on} HAS "${taken}")
+  check(PASS jdk17 IN "${build}" HAS "${taken}")
   set(taken "-- JDK 17.0.9 (JAVA_HOME=${link}): java ${link}/bin/java, javac ${link}/bin/javac, jar ${link}/bin/jar, headers ${link}/include and ${link}/include/linux\n")
   check(PASS NONE IN "${WORK}" ARGS ${jni_on} -DJAVA_HOME=link HAS "${taken}")
   check(PASS NONE IN "${build}" HAS "${taken}")
