@@ -1,6 +1,7 @@
 #include "OutputFile.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,70 +13,49 @@ namespace {
 
 constexpr std::size_t kBufferBytes = 256 * 1024;
 
-// `path` with the symbolic links at its last component followed, however
-// far the file they lead to exists. After too many links, the last one,
-// which then opens as no regular file.
-std::string FollowLinks(std::string path) {
-  for (int hops = 0; hops < 40; ++hops) {
-    struct stat st;
-    if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) break;
-    std::vector<char> buf(static_cast<std::size_t>(std::max<off_t>(st.st_size, 255)) + 1);
-    const ssize_t n = readlink(path.c_str(), buf.data(), buf.size());
-    if (n <= 0 || static_cast<std::size_t>(n) >= buf.size()) break;
-    std::string target(buf.data(), static_cast<std::size_t>(n));
-    const std::size_t slash = path.rfind('/');
-    if (target[0] != '/' && slash != std::string::npos) target.insert(0, path, 0, slash + 1);
-    path = std::move(target);
-  }
-  return path;
-}
-
-// A new file beside the one it is to replace; removed unless Keep is called.
-class NewFile {
+// Counts what is put into it and keeps nothing.
+class CountingBuffer : public std::streambuf {
  public:
-  NewFile(const std::string& target, const struct stat* old) {
-    const std::size_t slash = target.rfind('/');
-    const std::string dir = slash == std::string::npos ? "" : target.substr(0, slash + 1);
-    const std::string base = "." + target.substr(slash == std::string::npos ? 0 : slash + 1) + "." +
-                             std::to_string(static_cast<long>(getpid())) + "-";
-    for (int attempt = 0; attempt < 100 && mFd < 0; ++attempt) {
-      mPath = dir + base + std::to_string(attempt);
-      mFd = open(mPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
-                 old != nullptr ? 0600 : 0666);
-      if (mFd < 0 && errno != EEXIST) break;
-    }
-    mError = mFd < 0 ? errno : 0;
-    if (mFd >= 0 && old != nullptr) {
-      // The replacement keeps the owner and mode of the file it replaces.
-      if (old->st_uid != geteuid() || old->st_gid != getegid()) {
-        (void)!fchown(mFd, old->st_uid, old->st_gid);
-      }
-      fchmod(mFd, old->st_mode & 07777);
-    }
-  }
-  ~NewFile() {
-    if (mFd >= 0) close(mFd);
-    if (!mKept && mError == 0) unlink(mPath.c_str());
-  }
-  NewFile(const NewFile&) = delete;
-  NewFile& operator=(const NewFile&) = delete;
+  std::streamsize Count() const { return mCount; }
 
-  int Fd() const { return mFd; }
-  int Error() const { return mError; }
-  const std::string& Path() const { return mPath; }
-  bool Close() {
-    const int fd = mFd;
-    mFd = -1;
-    return close(fd) == 0;
+ protected:
+  int_type overflow(int_type c) override {
+    if (!traits_type::eq_int_type(c, traits_type::eof())) ++mCount;
+    return traits_type::not_eof(c);
   }
-  void Keep() { mKept = true; }
+  std::streamsize xsputn(const char*, std::streamsize n) override {
+    mCount += n;
+    return n;
+  }
 
  private:
-  std::string mPath;
-  int mFd = -1;
-  int mError = 0;
-  bool mKept = false;
+  std::streamsize mCount = 0;
 };
+
+// Writes what `write` renders over the content of the regular file `fd`.
+bool Rewrite(int fd, const std::function<void(std::ostream&)>& write) {
+  struct stat old;
+  if (fstat(fd, &old) != 0) return false;
+  CountingBuffer counter;
+  {
+    std::ostream os(&counter);
+    write(os);
+  }
+  const off_t size = static_cast<off_t>(counter.Count());
+  if (size > 0) {
+    int rc;
+    do {
+      rc = fallocate(fd, 0, 0, size);
+    } while (rc != 0 && errno == EINTR);
+    if (rc != 0 && errno != EOPNOTSUPP && errno != ENOSYS) {
+      (void)!ftruncate(fd, old.st_size);  // blocks a partial reservation added
+      return false;
+    }
+  }
+  if (WriteThrough(fd, write) != 0) return false;
+  const off_t end = lseek(fd, 0, SEEK_CUR);
+  return end >= 0 && ftruncate(fd, end) == 0;
+}
 
 }  // namespace
 
@@ -143,48 +123,72 @@ bool IsOneOf(const FileId& id, const std::vector<FileId>& ids) {
                      [&](const FileId& o) { return o.mDev == id.mDev && o.mIno == id.mIno; });
 }
 
-Replaced ReplaceFile(const std::string& path, const std::vector<FileId>& inputs,
-                     const std::function<void(std::ostream&)>& write) {
-  const std::string target = FollowLinks(path);
-  struct stat old;
-  int oldFd = -1;
-  if (lstat(target.c_str(), &old) == 0) {
-    if (!S_ISREG(old.st_mode)) return Replaced::kNotOpened;  // never opened: a FIFO would block
-    if (IsOneOf({old.st_dev, old.st_ino}, inputs)) return Replaced::kIsInput;
-    // Only a file that could be written in place is replaced.
-    oldFd = open(target.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC);
-    if (oldFd < 0) return Replaced::kNotOpened;
-    struct stat now;
-    if (fstat(oldFd, &now) != 0 || !S_ISREG(now.st_mode)) {
-      close(oldFd);
-      return Replaced::kNotOpened;
-    }
-    old = now;
-  } else if (errno != ENOENT) {
-    return Replaced::kNotOpened;
-  }
+InputFiles::~InputFiles() {
+  for (int fd : mFds) close(fd);
+}
 
-  NewFile fresh(target, oldFd >= 0 ? &old : nullptr);
-  if (fresh.Fd() < 0) {
-    const bool folderShut = fresh.Error() == EACCES || fresh.Error() == EPERM;
-    if (oldFd < 0 || !folderShut) {
-      if (oldFd >= 0) close(oldFd);
-      return Replaced::kNotOpened;
-    }
-    bool ok = ftruncate(oldFd, 0) == 0;
-    try {
-      ok = ok && WriteThrough(oldFd, write) == 0;
-    } catch (...) {
-      close(oldFd);
-      throw;
-    }
-    ok = close(oldFd) == 0 && ok;
-    return ok ? Replaced::kWritten : Replaced::kNotWritten;
+void InputFiles::Remember(const std::string& path) {
+  const int fd = open(path.c_str(), O_PATH | O_CLOEXEC);
+  struct stat st;
+  if (fd >= 0 ? fstat(fd, &st) != 0 : stat(path.c_str(), &st) != 0) st.st_mode = 0;
+  const FileId id = {st.st_dev, st.st_ino};
+  if (S_ISREG(st.st_mode) && !Holds(id)) {
+    mIds.push_back(id);
+    if (fd >= 0) mFds.push_back(fd);  // without it, a number that may pass on
+  } else if (fd >= 0) {
+    close(fd);
   }
-  if (oldFd >= 0) close(oldFd);
-  const bool written = WriteThrough(fresh.Fd(), write) == 0;
-  if (!fresh.Close() || !written) return Replaced::kNotWritten;
-  if (rename(fresh.Path().c_str(), target.c_str()) != 0) return Replaced::kNotWritten;
-  fresh.Keep();
-  return Replaced::kWritten;
+}
+
+Opened OpenOutput(const std::string& path, const InputFiles& inputs, bool regularOnly, int& fd) {
+  fd = -1;
+  struct stat st;
+  if (stat(path.c_str(), &st) == 0) {
+    if (regularOnly && !S_ISREG(st.st_mode)) return Opened::kNotOpened;  // a FIFO would block
+    if (S_ISREG(st.st_mode) && inputs.Holds({st.st_dev, st.st_ino})) return Opened::kIsInput;
+  }
+  const int flags = O_WRONLY | O_CREAT | O_NOCTTY | O_CLOEXEC | (regularOnly ? O_NONBLOCK : 0);
+  int opened;
+  do {
+    opened = open(path.c_str(), flags, 0666);
+  } while (opened < 0 && errno == EINTR);
+  if (opened < 0) return Opened::kNotOpened;
+  if (fstat(opened, &st) != 0 || (regularOnly && !S_ISREG(st.st_mode))) {
+    close(opened);
+    return Opened::kNotOpened;
+  }
+  if (S_ISREG(st.st_mode)) {
+    if (inputs.Holds({st.st_dev, st.st_ino})) {
+      close(opened);
+      return Opened::kIsInput;
+    }
+    // Held until closed. Any failure but an interruption (ENOLCK: no locks
+    // here) leaves the file unlocked.
+    while (flock(opened, LOCK_EX) != 0 && errno == EINTR) {
+    }
+  }
+  fd = opened;
+  return Opened::kOpened;
+}
+
+Rewritten RewriteFile(const std::string& path, const InputFiles& inputs,
+                      const std::function<void(std::ostream&)>& write) {
+  int fd;
+  switch (OpenOutput(path, inputs, true, fd)) {
+    case Opened::kOpened:
+      break;
+    case Opened::kIsInput:
+      return Rewritten::kIsInput;
+    case Opened::kNotOpened:
+      return Rewritten::kNotOpened;
+  }
+  bool ok;
+  try {
+    ok = Rewrite(fd, write);
+  } catch (...) {
+    close(fd);
+    throw;
+  }
+  ok = close(fd) == 0 && ok;
+  return ok ? Rewritten::kWritten : Rewritten::kNotWritten;
 }

@@ -1,5 +1,6 @@
 // Output files written through file descriptors: a stream buffer that keeps
-// the errno of its first failed write, and files replaced whole.
+// the errno of its first failed write, and files opened for writing and
+// rewritten in place.
 #ifndef PILEOGRAPH_OUTPUTFILE_H
 #define PILEOGRAPH_OUTPUTFILE_H
 
@@ -51,16 +52,41 @@ struct FileId {
 bool GetFileId(const std::string& path, FileId& id);
 bool IsOneOf(const FileId& id, const std::vector<FileId>& ids);
 
-enum class Replaced { kWritten, kIsInput, kNotOpened, kNotWritten };
+// The regular files an engine has read. Each is held open (O_PATH) while it
+// is remembered, so its inode number cannot pass to a file made later.
+class InputFiles {
+ public:
+  InputFiles() = default;
+  ~InputFiles();
+  InputFiles(const InputFiles&) = delete;
+  InputFiles& operator=(const InputFiles&) = delete;
 
-// Writes the file that `path` leads to whole or not at all: `write` fills a
-// new file in the same folder, which then takes its place, so a symbolic
-// link at `path` keeps leading there. A file in `inputs`, one that is not a
-// regular file (a FIFO, a device), and one that cannot be opened for writing
-// are left alone. Only where no new file can be made beside an existing
-// writable one (a read-only folder) is that file rewritten in place. A new
-// file that fails is removed.
-Replaced ReplaceFile(const std::string& path, const std::vector<FileId>& inputs,
-                     const std::function<void(std::ostream&)>& write);
+  void Remember(const std::string& path);
+  bool Holds(const FileId& id) const { return IsOneOf(id, mIds); }
+
+ private:
+  std::vector<FileId> mIds;
+  std::vector<int> mFds;
+};
+
+enum class Opened { kOpened, kIsInput, kNotOpened };
+
+// Opens `path` for writing as given (the kernel follows a symbolic link with
+// its own protections), created when missing and not emptied. A file in
+// `inputs` is not opened, judged on the file as opened. A regular file is
+// locked (flock, exclusive) until it is closed, so writers of this program
+// take turns; a file system without locks is written unlocked. With
+// `regularOnly`, a FIFO or a device is never opened. `fd` is -1 unless kOpened.
+Opened OpenOutput(const std::string& path, const InputFiles& inputs, bool regularOnly, int& fd);
+
+enum class Rewritten { kWritten, kIsInput, kNotOpened, kNotWritten };
+
+// Rewrites the regular file at `path` in place with what `write` puts into a
+// stream. The space is reserved (fallocate) before a byte of the old content
+// is overwritten: when there is not enough, the file keeps its old content
+// and size (a file system that cannot reserve space is written as it is).
+// Then written from the start and cut to the new size.
+Rewritten RewriteFile(const std::string& path, const InputFiles& inputs,
+                      const std::function<void(std::ostream&)>& write);
 
 #endif

@@ -1,9 +1,11 @@
 #include "Pileograph.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <climits>
 #include <cstring>
-#include <fstream>
 #include <iterator>
 #include <iostream>
 #include <numeric>
@@ -171,7 +173,7 @@ void Pileograph::ReadSource(std::string path) {
 }
 
 bool Pileograph::ReadSource(const std::string& path, int& error) {
-  RememberInput(path);
+  mInputFiles.Remember(path);
   FASTAFile fasta;
   return fasta.Read(path, mSource, error);
 }
@@ -184,7 +186,7 @@ void Pileograph::ReadCM(std::string path) {
 }
 
 bool Pileograph::ReadCM(const std::string& path, int& error) {
-  RememberInput(path);
+  mInputFiles.Remember(path);
   const size_t first = mCM.mHits.size();
   const bool ok = mCM.Parse(path, error);
   mCM.NormalizeToAlignment(first);
@@ -424,27 +426,17 @@ void Pileograph::WriteMerged() {
   WriteSideFile("ureads.out", [&](std::ostream& os) { FASTAFile().Write(os, mMergedReads); });
 }
 
-void Pileograph::RememberInput(const std::string& path) {
-  FileId id;
-  if (GetFileId(path, id) && !IsOneOf(id, mInputFiles)) mInputFiles.push_back(id);
-}
-
-bool Pileograph::IsInput(const char* path) const {
-  FileId id;
-  return GetFileId(path, id) && IsOneOf(id, mInputFiles);
-}
-
 void Pileograph::WriteSideFile(const char* name, const std::function<void(std::ostream&)>& write) {
-  switch (ReplaceFile(name, mInputFiles, write)) {
-    case Replaced::kWritten:
+  switch (RewriteFile(name, mInputFiles, write)) {
+    case Rewritten::kWritten:
       break;
-    case Replaced::kIsInput:
+    case Rewritten::kIsInput:
       std::cout << name << " file is an input, not written" << std::endl;
       break;
-    case Replaced::kNotOpened:
+    case Rewritten::kNotOpened:
       std::cout << name << " file open failed" << std::endl;
       break;
-    case Replaced::kNotWritten:
+    case Rewritten::kNotWritten:
       std::cout << name << " file write failed" << std::endl;
       break;
   }
@@ -454,10 +446,19 @@ void Pileograph::WriteSideFile(const char* name, const std::function<void(std::o
 // Printing
 
 void Pileograph::PrintAlignment(const char* path, int start, int end, int width) {
-  if (path == nullptr || IsInput(path)) return;
-  std::ofstream os(path);
-  if (!os.is_open()) return;
-  PrintAlignment(os, start, end, width);
+  int fd;
+  if (path == nullptr || OpenOutput(path, mInputFiles, false, fd) != Opened::kOpened) return;
+  // Emptied only now that it is locked; a pipe or a device takes the stream as it is.
+  struct stat st;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || ftruncate(fd, 0) == 0) {
+    try {
+      WriteThrough(fd, [&](std::ostream& os) { PrintAlignment(os, start, end, width); });
+    } catch (...) {
+      close(fd);
+      throw;
+    }
+  }
+  close(fd);
 }
 
 void Pileograph::PrintAlignment(std::ostream& os, int start, int end, int width) {

@@ -65,7 +65,7 @@ class Pileograph {
   // Blocks of `width` columns from `start`; `end` is the last column that may
   // begin a block (negative: the last union column). Printing stops after
   // the block in which the stream fails. A path that cannot be opened, or
-  // names a file the engine has read, gets nothing.
+  // leads to a file the engine has read, gets nothing.
   void PrintAlignment(const char* path, int start, int end, int width);
   void PrintAlignment(std::ostream& os, int start, int end, int width);
 
@@ -83,12 +83,10 @@ class Pileograph {
 
  private:
   // The side files are never written over a file read by ReadSource or
-  // ReadCM, and are replaced whole or not at all.
-  void RememberInput(const std::string& path);
-  bool IsInput(const char* path) const;
+  // ReadCM; they are rewritten in place, by one run at a time.
   void WriteSideFile(const char* name, const std::function<void(std::ostream&)>& write);
 
-  std::vector<FileId> mInputFiles;  // regular files read, by device and inode
+  InputFiles mInputFiles;  // regular files read by this object
 };
 
 #endif

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/mount.h>
+#include <sys/xattr.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -441,7 +442,8 @@ TEST(HostileProgram, FailedReadsAndWritesAreReported) {
        "pileograph-txt: contig.fa: Input/output error\n"},
       {"report.cm", "read", "EIO", "1", 1, partial, "pileograph-txt: report.cm: Input/output error\n"},
       {"report.cm", "read", "EIO", "2", 1, partial, "pileograph-txt: report.cm: Input/output error\n"},
-      {"", "rename", "ENOSPC", "1+", 0,
+      {"usrctest.fa", "fallocate", "EOPNOTSUPP", "1+", 0, kConsole, ""},
+      {"usrctest.fa", "fallocate", "ENOSPC", "1+", 0,
        partial + "Merging alignments...ConstructSource...usrctest.fa file write failed\n"
                  "Init With Queries ...MergePads...done.\n",
        ""},
@@ -523,15 +525,33 @@ TEST(HostileProgram, UnwritablePileupStopsEarly) {
   EXPECT_LT(full.mSeconds, 2 * one.mSeconds + 0.5) << "one block took " << one.mSeconds << " s";
 }
 
-// Runs side by side in one folder each replace usrctest.fa whole: it holds
-// one run's union contig, never a mix, and no new file is left behind.
+// Root may write anywhere; `args` run as `user` (group `user`, and `groups`
+// besides) when this process is root. Empty when that user cannot reach the
+// program or `dir`.
+std::vector<std::string> Unprivileged(const std::vector<std::string>& args, const std::string& dir,
+                                      const std::string& user = "65534", const std::string& groups = "") {
+  if (geteuid() != 0) return args;
+  const std::vector<std::string> drop = {"/usr/bin/setpriv", "--reuid=" + user, "--regid=" + user,
+                                         groups.empty() ? "--clear-groups" : "--groups=" + groups};
+  if (access(drop[0].c_str(), X_OK) != 0) return {};
+  std::vector<std::string> probe = drop;
+  probe.insert(probe.end(), {"/bin/sh", "-c", "test -x \"$0\" && test -r \"$1\" && test -x \"$1\"", PILEOGRAPH_TXT, dir});
+  if (hostile::RunChild(probe, dir, 10).mStatus != 0) return {};
+  std::vector<std::string> run = drop;
+  run.insert(run.end(), args.begin(), args.end());
+  return run;
+}
+
+// Runs side by side take turns at usrctest.fa: it holds one run's union
+// contig, never a mix, in a folder of its own, in a read-only folder (as
+// nobody) and as a link into another folder; nothing is left beside it.
 TEST(HostileProgram, SideBySideRunsKeepUsrctestWhole) {
   ScratchDir dir;
   std::vector<std::string> unions;
-  for (const int length : {3000000, 2000000}) {
+  for (const int seed : {1, 2}) {
     ScratchDir data;
-    ASSERT_TRUE(hostile::Generate(data.Path(), length, 20));
-    const std::string name = std::to_string(length / 1000000);
+    ASSERT_TRUE(hostile::Generate(data.Path(), 3000000, 20, seed));
+    const std::string name = std::to_string(seed);
     std::filesystem::copy_file(data / "contig.fa", dir / (name + ".fa"));
     std::filesystem::copy_file(data / "report.cm", dir / (name + ".cm"));
     const ChildResult alone =
@@ -540,28 +560,84 @@ TEST(HostileProgram, SideBySideRunsKeepUsrctestWhole) {
     unions.push_back(hostile::ReadFile(dir / "usrctest.fa"));
   }
   ASSERT_NE(unions[0], unions[1]);
-  const std::string both = "\"$0\" 3.fa 3.cm 3.txt & \"$0\" 2.fa 2.cm 2.txt; s=$?; wait $! && exit $s";
-  for (int run = 0; run < 8; ++run) {
-    const ChildResult r = hostile::RunChild({"/bin/sh", "-c", both, PILEOGRAPH_TXT}, dir.Path(), TimeLimit(30));
-    ASSERT_EQ(r.mStatus, 0) << r.mStderr;
-    const std::string usrctest = hostile::ReadFile(dir / "usrctest.fa");
-    EXPECT_TRUE(usrctest == unions[0] || usrctest == unions[1]) << "run " << run << ": " << usrctest.size() << " B";
-    EXPECT_EQ(Hidden(dir.Path()), "") << "run " << run;
+  chmod(dir.Path().c_str(), 0777);
+  for (const char* sub : {"own", "ro", "link", "other"}) std::filesystem::create_directory(dir / sub);
+  hostile::WriteFile(dir / "ro/usrctest.fa", "");
+  chmod((dir / "ro/usrctest.fa").c_str(), 0666);
+  std::filesystem::create_symlink("../other/u.fa", dir / "link/usrctest.fa");
+  // 16 runs at once, 8 of each contig.
+  const std::string runs =
+      "for i in 1 2 3 4 5 6 7 8; do \"$0\" ../1.fa ../1.cm /dev/null & p=\"$p $!\"; "
+      "\"$0\" ../2.fa ../2.cm /dev/null & p=\"$p $!\"; done; s=0; for i in $p; do wait $i || s=1; done; exit $s";
+  struct Case {
+    const char* mFolder;
+    bool mNobody;
+    const char* mUsrctest;
+    int mRounds;  // unlocked writes in place mix in about a third of the rounds
+  };
+  for (const Case& c : {Case{"own", false, "own/usrctest.fa", 3}, Case{"link", false, "other/u.fa", 3},
+                        Case{"ro", true, "ro/usrctest.fa", 10}}) {
+    std::vector<std::string> args = {"/bin/sh", "-c", runs, PILEOGRAPH_TXT};
+    if (c.mNobody) {
+      chmod((dir / c.mFolder).c_str(), 0555);
+      args = Unprivileged(args, dir.Path());
+    }
+    if (args.empty()) {
+      chmod((dir / c.mFolder).c_str(), 0755);
+      GTEST_SKIP() << "user 65534 cannot run " << PILEOGRAPH_TXT << " in " << dir.Path();
+    }
+    for (int round = 0; round < c.mRounds; ++round) {
+      const ChildResult r = hostile::RunChild(args, dir / c.mFolder, TimeLimit(60));
+      ASSERT_EQ(r.mStatus, 0) << c.mFolder << r.mStderr;
+      const std::string usrctest = hostile::ReadFile(dir / c.mUsrctest);
+      EXPECT_TRUE(usrctest == unions[0] || usrctest == unions[1])
+          << c.mFolder << " round " << round << ": " << usrctest.size() << " B";
+    }
+    chmod((dir / c.mFolder).c_str(), 0755);
+    EXPECT_EQ(Hidden(dir / c.mFolder) + Hidden(dir / "other"), "") << c.mFolder;
   }
 }
 
-// Root may unlink in a read-only folder; `args` run as nobody when this
-// process is root. Empty when that user cannot reach the program or `dir`.
-std::vector<std::string> Unprivileged(const std::vector<std::string>& args, const std::string& dir) {
-  if (geteuid() != 0) return args;
-  const std::vector<std::string> drop = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
-  if (access(drop[0].c_str(), X_OK) != 0) return {};
-  std::vector<std::string> probe = drop;
-  probe.insert(probe.end(), {"/bin/sh", "-c", "test -x \"$0\" && test -r \"$1\"", PILEOGRAPH_TXT, dir + "/contig.fa"});
-  if (hostile::RunChild(probe, dir, 10).mStatus != 0) return {};
-  std::vector<std::string> run = drop;
-  run.insert(run.end(), args.begin(), args.end());
-  return run;
+// A shared usrctest.fa stays the same file when another member of its group
+// writes it: owner, group, mode, inode, ACL and attributes, and both names.
+TEST(HostileProgram, SharedUsrctestStaysTheSameFile) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to make the file of another user";
+  ScratchDir dir;
+  for (const char* name : {"contig.fa", "report.cm"}) hostile::WriteFile(dir / name, Data(name));
+  chmod(dir.Path().c_str(), 0777);
+  const std::string usrctest = dir / "usrctest.fa";
+  hostile::WriteFile(usrctest, "earlier\n");
+  ASSERT_EQ(link(usrctest.c_str(), (dir / "second.fa").c_str()), 0);
+  ASSERT_EQ(chown(usrctest.c_str(), 1000, 3000), 0);
+  ASSERT_EQ(chmod(usrctest.c_str(), 0664), 0);
+  // user::rw- user:1002:rw- group::rw- mask::rw- other::r--
+  const uint32_t acl[] = {2, 0x00060001, 0xffffffff, 0x00060002, 1002, 0x00060004, 0xffffffff,
+                          0x00060010, 0xffffffff, 0x00040020, 0xffffffff};
+  if (setxattr(usrctest.c_str(), "system.posix_acl_access", acl, sizeof acl, 0) != 0 ||
+      setxattr(usrctest.c_str(), "user.origin", "kept", 4, 0) != 0) {
+    GTEST_SKIP() << "no ACL or user attributes here: " << std::strerror(errno);
+  }
+  auto attributes = [&] {
+    struct stat st;
+    stat(usrctest.c_str(), &st);
+    char value[256];
+    const ssize_t aclBytes = getxattr(usrctest.c_str(), "system.posix_acl_access", value, sizeof value);
+    std::string text = std::to_string(st.st_uid) + ":" + std::to_string(st.st_gid) + " " +
+                       std::to_string(st.st_mode & 07777) + " " + std::to_string(st.st_ino) + " acl " +
+                       std::string(value, static_cast<size_t>(std::max<ssize_t>(aclBytes, 0)));
+    const ssize_t userBytes = getxattr(usrctest.c_str(), "user.origin", value, sizeof value);
+    return text + " user " + std::string(value, static_cast<size_t>(std::max<ssize_t>(userBytes, 0)));
+  };
+  const std::string before = attributes();
+  const std::vector<std::string> args =
+      Unprivileged({PILEOGRAPH_TXT, "contig.fa", "report.cm", "pileup.txt"}, dir.Path(), "1001", "3000");
+  if (args.empty()) GTEST_SKIP() << "user 1001 cannot run " << PILEOGRAPH_TXT << " in " << dir.Path();
+  const ChildResult r = hostile::RunChild(args, dir.Path(), TimeLimit(20));
+  EXPECT_EQ(r.mStatus, 0) << r.mStderr;
+  EXPECT_EQ(r.mStdout, kConsole);
+  EXPECT_EQ(attributes(), before);
+  EXPECT_EQ(hostile::ReadFile(usrctest), ">UnionSource \nACG--TACGTA-CG\n");
+  EXPECT_EQ(hostile::ReadFile(dir / "second.fa"), hostile::ReadFile(usrctest));
 }
 
 // Around the program: stdout a closed pipe or head -c 5, a FIFO reader that leaves, ulimit -v, umask 222.
@@ -570,9 +646,10 @@ enum Wrapping { kNone, kClosedStdout, kHead, kFifoReader, kNoMemory, kReadOnlyFi
 const std::string kFifo = "<fifo>", kAbsent = "<absent>", kBigPileup = "<big>", kFirstWrite = "<big, 256 kB>";
 
 // A run and how it ends; unless given: small files, no wrapping or fault, status 0, the whole
-// console. File(): bytes, kFifo, "->x" a symbolic or "=>x" a hard link, written first. Fail(): `calls`
-// on `file` fail with `error` from the `when`-th on, `also` a 2nd fault. ReadOnly(): the pileup in read-only
-// ro/, run as nobody, as with Nobody(). In(): run in that folder; Tmpfs(): a 16 KiB file system there.
+// console. File(): bytes, kFifo, "->x" a symbolic link ("~>x" one of user 65534), "=>x" a hard link,
+// written first. Fail(): `calls` on `file` fail with `error` from the `when`-th on, `also` a 2nd fault.
+// ReadOnly(): the pileup in read-only ro/, run as nobody, as with Nobody(). In(): run in that folder;
+// Tmpfs(): a 64 KiB file system there. Bind(): file `from` mounted on `to`. Sticky(): the folder 1777.
 struct Row {
   Row(const char* id, const char* what) : mId(id), mWhat(what) {}
   Row& Big() { mBig = true; return *this; }
@@ -592,6 +669,8 @@ struct Row {
   Row& Nobody() { mNobody = true; return *this; }
   Row& In(const std::string& folder) { mIn = folder; return *this; }
   Row& Tmpfs() { mTmpfs = true; return *this; }
+  Row& Bind(const std::string& from, const std::string& to) { mBind = {from, to}; return *this; }
+  Row& Sticky() { mSticky = true; return *this; }
   Row& Status(int status) { mStatus = status; return *this; }
   Row& Stdout(const std::string& text) { mStdout = text; return *this; }
   Row& Stderr(const std::string& text) { mStderr = text; return *this; }
@@ -599,8 +678,9 @@ struct Row {
   std::string mId, mWhat, mFail, mAlso, mFailCalls, mFailError, mFailWhen, mIn, mStdout = kConsole, mStderr;
   std::vector<std::string> mArgs = {"contig.fa", "report.cm", "pileup.txt"};
   std::vector<std::pair<std::string, std::string>> mFiles, mLeft;
+  std::pair<std::string, std::string> mBind;
   Wrapping mWrap = kNone;
-  bool mBig = false, mReadOnly = false, mNobody = false, mTmpfs = false;
+  bool mBig = false, mReadOnly = false, mNobody = false, mTmpfs = false, mSticky = false;
   int mStatus = 0;
 };
 void PrintTo(const Row& row, std::ostream* out) { *out << row.mWhat; }
@@ -616,6 +696,8 @@ std::vector<Row> SurroundingRows() {
                                  "usrctest.fa file is an input, not written\nInit With Queries ...MergePads...done.\n";
   const std::string noMemory = "pileograph-txt: /dev/zero: Cannot allocate memory\n";
   const std::string unionFa = ">UnionSource \nACG--TACGTA-CG\n";
+  const std::string earlier(12 * 1024, 'e'), filler(44 * 1024, 'f');  // leave 8 KiB of 64
+  const std::string longName = std::string(247, 'n') + ".fa";
   auto console = [](const std::string& usrctest) {
     return "Read contig..done.\nParse CM..done.\nMerging alignments...ConstructSource...usrctest.fa file " +
            usrctest + "\nInit With Queries ...MergePads...done.\n";
@@ -688,8 +770,20 @@ std::vector<Row> SurroundingRows() {
           .Args({"../contig.fa", "../report.cm", "pileup.txt"}).File("ro/usrctest.fa", "earlier\n")
           .Left("ro/usrctest.fa", unionFa).Left("ro/pileup.txt", basic),
       Row("UsrctestFullFolder", "the current folder full").Big().In("full").Tmpfs()
-          .Args({"../contig.fa", "../report.cm", "../pileup.txt"}).File("full/usrctest.fa", "earlier\n")
-          .Stdout(console("write failed")).Left("full/usrctest.fa", "earlier\n").Left("pileup.txt", kBigPileup),
+          .Args({"../contig.fa", "../report.cm", "../pileup.txt"}).File("full/usrctest.fa", earlier)
+          .File("full/filler", filler).Stdout(console("write failed")).Left("full/usrctest.fa", earlier)
+          .Left("pileup.txt", kBigPileup),
+      Row("UsrctestFullReadOnlyFolder", "the current folder full and read-only").Big().ReadOnly().In("ro").Tmpfs()
+          .Args({"../contig.fa", "../report.cm", "../pileup.txt"}).File("ro/usrctest.fa", earlier)
+          .File("ro/filler", filler).Stdout(console("write failed")).Left("ro/usrctest.fa", earlier)
+          .Left("pileup.txt", kBigPileup),
+      Row("UsrctestOtherUsersLink", "usrctest.fa another user's link in a sticky folder").Sticky()
+          .File("mine.fa", "mine\n").File("usrctest.fa", "~>mine.fa").Stdout(console("open failed"))
+          .Left("mine.fa", "mine\n"),
+      Row("UsrctestBindMounted", "usrctest.fa a file mounted there").File("job/u.fa", "earlier\n")
+          .File("usrctest.fa", "").Bind("job/u.fa", "usrctest.fa").Left("job/u.fa", unionFa),
+      Row("UsrctestLinkToLongName", "usrctest.fa a link to a name of 250 characters")
+          .File("usrctest.fa", "->" + longName).Left(longName, unionFa),
       Row("CloseFailsOnReadOnlyPileup", "close fails, the pileup read-only").Nobody().Wrap(kReadOnlyFiles)
           .Fail("pileup.txt", "", "close", "EIO", "1+").Status(1).Stderr("pileograph-txt: pileup.txt: Input/output error\n")
           .Left("pileup.txt", kAbsent),
@@ -718,20 +812,28 @@ TEST_P(Surroundings, Runs) {
   }
   if (row.mReadOnly) std::filesystem::create_directory(dir / "ro");
   if (!row.mIn.empty()) std::filesystem::create_directory(dir / row.mIn);
-  struct Mount {
-    std::string mPath;
-    ~Mount() { if (!mPath.empty()) umount2(mPath.c_str(), MNT_DETACH); }
-  } tmpfs;
+  struct Mounts {
+    std::vector<std::string> mPaths;
+    ~Mounts() { for (auto p = mPaths.rbegin(); p != mPaths.rend(); ++p) umount2(p->c_str(), MNT_DETACH); }
+  } mounts;
   if (row.mTmpfs) {
-    if (mount("tmpfs", (dir / row.mIn).c_str(), "tmpfs", 0, "size=16k") != 0) {
+    if (mount("tmpfs", (dir / row.mIn).c_str(), "tmpfs", 0, "size=64k") != 0) {
       GTEST_SKIP() << "cannot mount a tmpfs here: " << std::strerror(errno);
     }
-    tmpfs.mPath = dir / row.mIn;
+    mounts.mPaths.push_back(dir / row.mIn);
   }
+  if (row.mSticky) chmod(dir.Path().c_str(), 01777);
   for (const auto& [name, bytes] : row.mFiles) {
+    std::filesystem::create_directories(std::filesystem::path(dir / name).parent_path());
     std::remove((dir / name).c_str());
     if (bytes == kFifo) {
       ASSERT_EQ(mkfifo((dir / name).c_str(), 0600), 0);
+    } else if (bytes.rfind("~>", 0) == 0) {
+      std::filesystem::create_symlink(bytes.substr(2), dir / name);
+      std::ifstream rule("/proc/sys/fs/protected_symlinks");
+      int on = 0;
+      if (!(rule >> on) || on != 1) GTEST_SKIP() << "fs.protected_symlinks is not 1";
+      if (lchown((dir / name).c_str(), 65534, 65534) != 0) GTEST_SKIP() << "cannot give a link to user 65534";
     } else if (bytes.rfind("->", 0) == 0) {
       std::filesystem::create_symlink(bytes.substr(2), dir / name);
     } else if (bytes.rfind("=>", 0) == 0) {
@@ -739,6 +841,12 @@ TEST_P(Surroundings, Runs) {
     } else {
       hostile::WriteFile(dir / name, bytes);
     }
+  }
+  if (!row.mBind.first.empty()) {
+    if (mount((dir / row.mBind.first).c_str(), (dir / row.mBind.second).c_str(), nullptr, MS_BIND, nullptr) != 0) {
+      GTEST_SKIP() << "cannot bind-mount a file here: " << std::strerror(errno);
+    }
+    mounts.mPaths.push_back(dir / row.mBind.second);
   }
   std::vector<std::string> args = {PILEOGRAPH_TXT};
   args.insert(args.end(), row.mArgs.begin(), row.mArgs.end());

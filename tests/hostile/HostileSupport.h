@@ -157,9 +157,9 @@ inline std::string Garbage(size_t n, unsigned long long seed) {
 }
 
 // gen_cm's synthetic contig.fa and report.cm (700-base reads) in `dir`.
-inline bool Generate(const std::string& dir, int contigLength, int reads) {
+inline bool Generate(const std::string& dir, int contigLength, int reads, int seed = 1) {
   const ChildResult r = RunChild({GEN_CM, dir, "--contig", std::to_string(contigLength), "--reads",
-                                  std::to_string(reads), "--seed", "1"},
+                                  std::to_string(reads), "--seed", std::to_string(seed)},
                                  dir, 60);
   return r.mExited && r.mStatus == 0;
 }

@@ -4,6 +4,7 @@
 
 #include "TestSupport.h"
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <climits>
@@ -11,6 +12,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -566,6 +568,32 @@ TEST_F(PileographFiles, PrintAlignmentToFile) {
   pg.PrintAlignment("no_dir/pileup.txt", 0, -1, 5);
   EXPECT_FALSE(std::filesystem::exists("no_dir"));
   pg.PrintAlignment(nullptr, 0, -1, 5);
+  // A named pipe takes it once a reader comes.
+  ASSERT_EQ(mkfifo("pipe", 0600), 0);
+  std::string piped;
+  std::thread reader([&] { piped = ReadFile("pipe"); });
+  pg.PrintAlignment("pipe", 0, -1, 5);
+  reader.join();
+  EXPECT_EQ(piped, Print(pg, 0, -1, 5));
+}
+
+// Inputs deleted after reading (a cleaned-up temporary file) stay held, so
+// no side file written later can take their numbers and be refused.
+TEST_F(PileographFiles, DeletedInputsLeaveSideFilesWritable) {
+  WriteFile("contig.fa", ReadFile(TEST_DATA_DIR "/layout_contig.fa"));
+  WriteFile("report.cm", ReadFile(TEST_DATA_DIR "/layout_first.cm"));
+  Pileograph pg;
+  pg.ReadSource("contig.fa");
+  pg.ReadCM("report.cm");
+  std::remove("contig.fa");
+  std::remove("report.cm");
+  for (int round = 0; round < 4; ++round) {
+    CaptureStdout();
+    pg.MergeAlignments();
+    pg.WriteMerged();
+    EXPECT_EQ(GetCapturedStdout(), "ConstructSource...Init With Queries ...MergePads...") << round;
+    EXPECT_EQ(ReadFile("usrctest.fa"), ReadFile("usource.out")) << round;
+  }
 }
 
 namespace {
