@@ -48,7 +48,7 @@ bool Rewrite(int fd, const std::function<void(std::ostream&)>& write) {
       rc = fallocate(fd, 0, 0, size);
     } while (rc != 0 && errno == EINTR);
     if (rc != 0 && errno != EOPNOTSUPP && errno != ENOSYS) {
-      (void)!ftruncate(fd, old.st_size);  // blocks a partial reservation added
+      (void)!ftruncate(fd, old.st_size);  // drops what a partial reservation added
       return false;
     }
   }
