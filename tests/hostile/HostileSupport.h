@@ -81,6 +81,7 @@ struct ChildResult {
   bool mTimedOut = false;  // killed at the time limit
   long mPeakRssKb = 0;     // peak resident memory of the child
   double mSeconds = 0;     // wall time
+  double mCpuSeconds = 0;  // user and system time, less swayed by other load
   std::string mStdout;
   std::string mStderr;
 };
@@ -133,6 +134,8 @@ inline ChildResult RunChild(const std::vector<std::string>& args, const std::str
   }
   result.mSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
   result.mPeakRssKb = usage.ru_maxrss;
+  result.mCpuSeconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                       static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
   if (!result.mTimedOut && WIFEXITED(status)) {
     result.mExited = true;
     result.mStatus = WEXITSTATUS(status);
