@@ -32,6 +32,65 @@ class CountingBuffer : public std::streambuf {
   std::streamsize mCount = 0;
 };
 
+// Closes a descriptor on the way out, thrown exceptions included.
+class Descriptor {
+ public:
+  explicit Descriptor(int fd) : mFd(fd) {}
+  ~Descriptor() {
+    if (mFd >= 0) close(mFd);
+  }
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+
+  bool Close() {
+    const int fd = mFd;
+    mFd = -1;
+    return close(fd) == 0;
+  }
+
+ private:
+  int mFd;
+};
+
+enum class Opened { kOpened, kIsInput, kNotOpened };
+
+// Opens `path` for writing as given (the kernel follows a symbolic link with
+// its own protections), created when missing and not emptied. A file in
+// `inputs` is not opened, judged on the file as opened. A regular file is
+// locked (flock, exclusive) until it is closed, so writers of this program
+// take turns; a file system without locks is written unlocked. With
+// `regularOnly`, a FIFO or a device is never opened. `fd` is -1 unless kOpened.
+Opened OpenOutput(const std::string& path, const InputFiles& inputs, bool regularOnly, int& fd) {
+  fd = -1;
+  struct stat st;
+  if (stat(path.c_str(), &st) == 0) {
+    if (regularOnly && !S_ISREG(st.st_mode)) return Opened::kNotOpened;  // a FIFO would block
+    if (S_ISREG(st.st_mode) && inputs.Holds({st.st_dev, st.st_ino})) return Opened::kIsInput;
+  }
+  const int flags = O_WRONLY | O_CREAT | O_NOCTTY | O_CLOEXEC | (regularOnly ? O_NONBLOCK : 0);
+  int opened;
+  do {
+    opened = open(path.c_str(), flags, 0666);
+  } while (opened < 0 && errno == EINTR);
+  if (opened < 0) return Opened::kNotOpened;
+  if (fstat(opened, &st) != 0 || (regularOnly && !S_ISREG(st.st_mode))) {
+    close(opened);
+    return Opened::kNotOpened;
+  }
+  if (S_ISREG(st.st_mode)) {
+    if (inputs.Holds({st.st_dev, st.st_ino})) {
+      close(opened);
+      return Opened::kIsInput;
+    }
+    // Held until closed. Any failure but an interruption (ENOLCK: no locks
+    // here) leaves the file unlocked.
+    while (flock(opened, LOCK_EX) != 0 && errno == EINTR) {
+    }
+  }
+  fd = opened;
+  return Opened::kOpened;
+}
+
 // Writes what `write` renders over the content of the regular file `fd`.
 bool Rewrite(int fd, const std::function<void(std::ostream&)>& write) {
   struct stat old;
@@ -140,37 +199,6 @@ void InputFiles::Remember(const std::string& path) {
   }
 }
 
-Opened OpenOutput(const std::string& path, const InputFiles& inputs, bool regularOnly, int& fd) {
-  fd = -1;
-  struct stat st;
-  if (stat(path.c_str(), &st) == 0) {
-    if (regularOnly && !S_ISREG(st.st_mode)) return Opened::kNotOpened;  // a FIFO would block
-    if (S_ISREG(st.st_mode) && inputs.Holds({st.st_dev, st.st_ino})) return Opened::kIsInput;
-  }
-  const int flags = O_WRONLY | O_CREAT | O_NOCTTY | O_CLOEXEC | (regularOnly ? O_NONBLOCK : 0);
-  int opened;
-  do {
-    opened = open(path.c_str(), flags, 0666);
-  } while (opened < 0 && errno == EINTR);
-  if (opened < 0) return Opened::kNotOpened;
-  if (fstat(opened, &st) != 0 || (regularOnly && !S_ISREG(st.st_mode))) {
-    close(opened);
-    return Opened::kNotOpened;
-  }
-  if (S_ISREG(st.st_mode)) {
-    if (inputs.Holds({st.st_dev, st.st_ino})) {
-      close(opened);
-      return Opened::kIsInput;
-    }
-    // Held until closed. Any failure but an interruption (ENOLCK: no locks
-    // here) leaves the file unlocked.
-    while (flock(opened, LOCK_EX) != 0 && errno == EINTR) {
-    }
-  }
-  fd = opened;
-  return Opened::kOpened;
-}
-
 Rewritten RewriteFile(const std::string& path, const InputFiles& inputs,
                       const std::function<void(std::ostream&)>& write) {
   int fd;
@@ -182,13 +210,19 @@ Rewritten RewriteFile(const std::string& path, const InputFiles& inputs,
     case Opened::kNotOpened:
       return Rewritten::kNotOpened;
   }
-  bool ok;
-  try {
-    ok = Rewrite(fd, write);
-  } catch (...) {
-    close(fd);
-    throw;
-  }
-  ok = close(fd) == 0 && ok;
-  return ok ? Rewritten::kWritten : Rewritten::kNotWritten;
+  Descriptor file(fd);
+  const bool ok = Rewrite(fd, write);
+  return file.Close() && ok ? Rewritten::kWritten : Rewritten::kNotWritten;
+}
+
+bool StreamToFile(const std::string& path, const InputFiles& inputs,
+                  const std::function<void(std::ostream&)>& write) {
+  int fd;
+  if (OpenOutput(path, inputs, false, fd) != Opened::kOpened) return false;
+  Descriptor file(fd);
+  // Emptied only now that it is locked; a pipe or a device takes the stream as it is.
+  struct stat st;
+  if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ftruncate(fd, 0) != 0) return false;
+  const bool ok = WriteThrough(fd, write) == 0;
+  return file.Close() && ok;
 }

@@ -69,24 +69,24 @@ class InputFiles {
   std::vector<int> mFds;
 };
 
-enum class Opened { kOpened, kIsInput, kNotOpened };
-
-// Opens `path` for writing as given (the kernel follows a symbolic link with
-// its own protections), created when missing and not emptied. A file in
-// `inputs` is not opened, judged on the file as opened. A regular file is
-// locked (flock, exclusive) until it is closed, so writers of this program
-// take turns; a file system without locks is written unlocked. With
-// `regularOnly`, a FIFO or a device is never opened. `fd` is -1 unless kOpened.
-Opened OpenOutput(const std::string& path, const InputFiles& inputs, bool regularOnly, int& fd);
-
 enum class Rewritten { kWritten, kIsInput, kNotOpened, kNotWritten };
 
 // Rewrites the regular file at `path` in place with what `write` puts into a
 // stream. The space is reserved (fallocate) before a byte of the old content
 // is overwritten: when there is not enough, the file keeps its old content
 // and size (a file system that cannot reserve space is written as it is).
-// Then written from the start and cut to the new size.
+// Then written from the start and cut to the new size. The file is opened as
+// given (a symbolic link followed by the kernel, with its protections) and
+// locked (flock) until closed, so writers of this program take turns; a file
+// in `inputs`, a FIFO or a device is never opened.
 Rewritten RewriteFile(const std::string& path, const InputFiles& inputs,
                       const std::function<void(std::ostream&)>& write);
+
+// Empties the file `path` leads to and writes into it what `write` puts into
+// a stream; a pipe or a device takes it as it is. Opened and locked as for
+// RewriteFile, but a FIFO waits for its reader. False when a file in `inputs`,
+// or not opened or written whole.
+bool StreamToFile(const std::string& path, const InputFiles& inputs,
+                  const std::function<void(std::ostream&)>& write);
 
 #endif

@@ -1,8 +1,5 @@
 #include "Pileograph.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <climits>
 #include <cstring>
@@ -446,19 +443,8 @@ void Pileograph::WriteSideFile(const char* name, const std::function<void(std::o
 // Printing
 
 void Pileograph::PrintAlignment(const char* path, int start, int end, int width) {
-  int fd;
-  if (path == nullptr || OpenOutput(path, mInputFiles, false, fd) != Opened::kOpened) return;
-  // Emptied only now that it is locked; a pipe or a device takes the stream as it is.
-  struct stat st;
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || ftruncate(fd, 0) == 0) {
-    try {
-      WriteThrough(fd, [&](std::ostream& os) { PrintAlignment(os, start, end, width); });
-    } catch (...) {
-      close(fd);
-      throw;
-    }
-  }
-  close(fd);
+  if (path == nullptr) return;
+  StreamToFile(path, mInputFiles, [&](std::ostream& os) { PrintAlignment(os, start, end, width); });
 }
 
 void Pileograph::PrintAlignment(std::ostream& os, int start, int end, int width) {
