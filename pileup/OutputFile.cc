@@ -3,11 +3,13 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <iostream>
 
 namespace {
 
@@ -42,6 +44,11 @@ class Descriptor {
   Descriptor(const Descriptor&) = delete;
   Descriptor& operator=(const Descriptor&) = delete;
 
+  int Release() {
+    const int fd = mFd;
+    mFd = -1;
+    return fd;
+  }
   bool Close() {
     const int fd = mFd;
     mFd = -1;
@@ -52,46 +59,80 @@ class Descriptor {
   int mFd;
 };
 
-enum class Opened { kOpened, kIsInput, kNotOpened };
+// The identity and type of `path` under `dirfd` (AT_EMPTY_PATH with "": of
+// `dirfd` itself). Without statx, no birth time.
+bool Identify(int dirfd, const char* path, int flags, FileId& id, mode_t& mode) {
+  struct statx sx;
+  if (statx(dirfd, path, flags, STATX_TYPE | STATX_INO | STATX_BTIME, &sx) == 0) {
+    id = {makedev(sx.stx_dev_major, sx.stx_dev_minor), sx.stx_ino, (sx.stx_mask & STATX_BTIME) != 0,
+          sx.stx_btime.tv_sec, sx.stx_btime.tv_nsec};
+    mode = sx.stx_mode;
+    return true;
+  }
+  struct stat st;
+  if (errno != ENOSYS || fstatat(dirfd, path, &st, flags) != 0) return false;
+  id = {st.st_dev, st.st_ino, false, 0, 0};
+  mode = st.st_mode;
+  return true;
+}
 
 // Opens `path` for writing as given (the kernel follows a symbolic link with
 // its own protections), created when missing and not emptied. A file in
 // `inputs` is not opened, judged on the file as opened. A regular file is
-// locked (flock, exclusive) until it is closed, so writers of this program
-// take turns; a file system without locks is written unlocked. With
-// `regularOnly`, a FIFO or a device is never opened. `fd` is -1 unless kOpened.
-Opened OpenOutput(const std::string& path, const InputFiles& inputs, bool regularOnly, int& fd) {
-  fd = -1;
-  struct stat st;
-  if (stat(path.c_str(), &st) == 0) {
-    if (regularOnly && !S_ISREG(st.st_mode)) return Opened::kNotOpened;  // a FIFO would block
-    if (S_ISREG(st.st_mode) && inputs.Holds({st.st_dev, st.st_ino})) return Opened::kIsInput;
+// locked (flock, exclusive) until it is closed, tried once: a file another
+// holds a lock on is not taken, and a file system without locks is written
+// unlocked. With `regularOnly`, a FIFO or a device is never opened. -1, and
+// why in `failure`, when not opened.
+int OpenOutput(const std::string& path, const InputFiles& inputs, bool regularOnly, Written& failure) {
+  FileId id;
+  mode_t mode;
+  failure = Written::kNotOpened;
+  if (Identify(AT_FDCWD, path.c_str(), 0, id, mode)) {
+    if (regularOnly && !S_ISREG(mode)) return -1;  // a FIFO would block
+    if (S_ISREG(mode) && inputs.Holds(id)) {
+      failure = Written::kIsInput;
+      return -1;
+    }
   }
   const int flags = O_WRONLY | O_CREAT | O_NOCTTY | O_CLOEXEC | (regularOnly ? O_NONBLOCK : 0);
-  int opened;
+  int fd;
   do {
-    opened = open(path.c_str(), flags, 0666);
-  } while (opened < 0 && errno == EINTR);
-  if (opened < 0) return Opened::kNotOpened;
-  if (fstat(opened, &st) != 0 || (regularOnly && !S_ISREG(st.st_mode))) {
-    close(opened);
-    return Opened::kNotOpened;
-  }
-  if (S_ISREG(st.st_mode)) {
-    if (inputs.Holds({st.st_dev, st.st_ino})) {
-      close(opened);
-      return Opened::kIsInput;
+    fd = open(path.c_str(), flags, 0666);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return -1;
+  Descriptor file(fd);
+  if (!Identify(fd, "", AT_EMPTY_PATH, id, mode) || (regularOnly && !S_ISREG(mode))) return -1;
+  if (S_ISREG(mode)) {
+    if (inputs.Holds(id)) {
+      failure = Written::kIsInput;
+      return -1;
     }
-    // Held until closed. Any failure but an interruption (ENOLCK: no locks
-    // here) leaves the file unlocked.
-    while (flock(opened, LOCK_EX) != 0 && errno == EINTR) {
+    int rc;
+    do {
+      rc = flock(fd, LOCK_EX | LOCK_NB);
+    } while (rc != 0 && errno == EINTR);
+    if (rc != 0 && errno == EWOULDBLOCK) {
+      failure = Written::kInUse;
+      return -1;
     }
   }
-  fd = opened;
-  return Opened::kOpened;
+  return file.Release();
+}
+
+// Writes what `write` renders into `fd` from where it stands; the errno of
+// the first failure or 0, and in `written` how many bytes reached the file.
+int Render(int fd, const std::function<void(std::ostream&)>& write, off_t& written) {
+  FdBuffer buffer(fd);
+  std::ostream os(&buffer);
+  write(os);
+  buffer.Drain();
+  written = buffer.BytesWritten();
+  return buffer.Error() != 0 ? buffer.Error() : (os.good() ? 0 : EIO);
 }
 
 // Writes what `write` renders over the content of the regular file `fd`.
+// After a failure the file is as it was when nothing was overwritten yet,
+// else empty.
 bool Rewrite(int fd, const std::function<void(std::ostream&)>& write) {
   struct stat old;
   if (fstat(fd, &old) != 0) return false;
@@ -111,9 +152,11 @@ bool Rewrite(int fd, const std::function<void(std::ostream&)>& write) {
       return false;
     }
   }
-  if (WriteThrough(fd, write) != 0) return false;
-  const off_t end = lseek(fd, 0, SEEK_CUR);
-  return end >= 0 && ftruncate(fd, end) == 0;
+  off_t written = 0;
+  if (Render(fd, write, written) == 0 && ftruncate(fd, written) == 0) return true;
+  // The old size drops what the reservation added; nothing old may stay behind new bytes.
+  (void)!ftruncate(fd, written == 0 ? old.st_size : 0);
+  return false;
 }
 
 }  // namespace
@@ -158,71 +201,77 @@ bool FdBuffer::WriteAll(const char* p, std::size_t n) {
     }
     p += done;
     n -= static_cast<std::size_t>(done);
+    mWritten += done;
   }
   return true;
 }
 
 int WriteThrough(int fd, const std::function<void(std::ostream&)>& write) {
-  FdBuffer buffer(fd);
-  std::ostream os(&buffer);
-  write(os);
-  buffer.Drain();
-  return buffer.Error() != 0 ? buffer.Error() : (os.good() ? 0 : EIO);
+  off_t written;
+  return Render(fd, write, written);
 }
 
 bool GetFileId(const std::string& path, FileId& id) {
-  struct stat st;
-  if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-  id = {st.st_dev, st.st_ino};
-  return true;
+  mode_t mode;
+  return Identify(AT_FDCWD, path.c_str(), 0, id, mode) && S_ISREG(mode);
 }
 
 bool IsOneOf(const FileId& id, const std::vector<FileId>& ids) {
-  return std::any_of(ids.begin(), ids.end(),
-                     [&](const FileId& o) { return o.mDev == id.mDev && o.mIno == id.mIno; });
-}
-
-InputFiles::~InputFiles() {
-  for (int fd : mFds) close(fd);
+  return std::any_of(ids.begin(), ids.end(), [&](const FileId& o) {
+    return o.mDev == id.mDev && o.mIno == id.mIno &&
+           (!o.mHasBirth || !id.mHasBirth || (o.mBirthSec == id.mBirthSec && o.mBirthNsec == id.mBirthNsec));
+  });
 }
 
 void InputFiles::Remember(const std::string& path) {
-  const int fd = open(path.c_str(), O_PATH | O_CLOEXEC);
-  struct stat st;
-  if (fd >= 0 ? fstat(fd, &st) != 0 : stat(path.c_str(), &st) != 0) st.st_mode = 0;
-  const FileId id = {st.st_dev, st.st_ino};
-  if (S_ISREG(st.st_mode) && !Holds(id)) {
-    mIds.push_back(id);
-    if (fd >= 0) mFds.push_back(fd);  // without it, a number that may pass on
-  } else if (fd >= 0) {
-    close(fd);
-  }
+  FileId id;
+  if (GetFileId(path, id) && !Holds(id)) mIds.push_back(id);
 }
 
-Rewritten RewriteFile(const std::string& path, const InputFiles& inputs,
-                      const std::function<void(std::ostream&)>& write) {
-  int fd;
-  switch (OpenOutput(path, inputs, true, fd)) {
-    case Opened::kOpened:
-      break;
-    case Opened::kIsInput:
-      return Rewritten::kIsInput;
-    case Opened::kNotOpened:
-      return Rewritten::kNotOpened;
-  }
+Written RewriteFile(const std::string& path, const InputFiles& inputs,
+                    const std::function<void(std::ostream&)>& write) {
+  Written failure;
+  const int fd = OpenOutput(path, inputs, true, failure);
+  if (fd < 0) return failure;
   Descriptor file(fd);
   const bool ok = Rewrite(fd, write);
-  return file.Close() && ok ? Rewritten::kWritten : Rewritten::kNotWritten;
+  return file.Close() && ok ? Written::kWritten : Written::kNotWritten;
 }
 
-bool StreamToFile(const std::string& path, const InputFiles& inputs,
-                  const std::function<void(std::ostream&)>& write) {
-  int fd;
-  if (OpenOutput(path, inputs, false, fd) != Opened::kOpened) return false;
+Written StreamToFile(const std::string& path, const InputFiles& inputs,
+                     const std::function<void(std::ostream&)>& write) {
+  Written failure;
+  const int fd = OpenOutput(path, inputs, false, failure);
+  if (fd < 0) return failure;
   Descriptor file(fd);
   // Emptied only now that it is locked; a pipe or a device takes the stream as it is.
   struct stat st;
-  if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ftruncate(fd, 0) != 0) return false;
-  const bool ok = WriteThrough(fd, write) == 0;
-  return file.Close() && ok;
+  const bool regular = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  if (regular && ftruncate(fd, 0) != 0) return Written::kNotWritten;
+  off_t written;
+  bool ok = Render(fd, write, written) == 0;
+  if (!ok && regular) (void)!ftruncate(fd, 0);  // no partial pileup that looks whole
+  ok = file.Close() && ok;
+  return ok ? Written::kWritten : Written::kNotWritten;
+}
+
+void ReportOutput(const std::string& name, Written result) {
+  const char* why = nullptr;
+  switch (result) {
+    case Written::kWritten:
+      return;
+    case Written::kIsInput:
+      why = " file is an input, not written";
+      break;
+    case Written::kInUse:
+      why = " file is in use, not written";
+      break;
+    case Written::kNotOpened:
+      why = " file open failed";
+      break;
+    case Written::kNotWritten:
+      why = " file write failed";
+      break;
+  }
+  std::cout << name << why << std::endl;
 }

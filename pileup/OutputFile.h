@@ -22,6 +22,7 @@ class FdBuffer : public std::streambuf {
   explicit FdBuffer(int fd);
 
   int Error() const { return mError; }
+  off_t BytesWritten() const { return mWritten; }
   bool Drain();
 
  protected:
@@ -35,6 +36,7 @@ class FdBuffer : public std::streambuf {
   int mFd;
   std::vector<char> mBuf;
   int mError = 0;
+  off_t mWritten = 0;  // bytes that reached the file
 };
 
 // Writes what `write` puts into a stream to `fd` through an FdBuffer; the
@@ -42,51 +44,55 @@ class FdBuffer : public std::streambuf {
 // 0 when all was written.
 int WriteThrough(int fd, const std::function<void(std::ostream&)>& write);
 
-// A regular file: its device and inode.
+// A file: its device, inode and, where the file system keeps one, its birth
+// time, which tells a file apart from a later one given the same inode.
 struct FileId {
   dev_t mDev;
   ino_t mIno;
+  bool mHasBirth;
+  long long mBirthSec;
+  unsigned mBirthNsec;
 };
 
 // The regular file that `path` leads to; false when it names none.
 bool GetFileId(const std::string& path, FileId& id);
+// Same device and inode, and the same birth time where both have one.
 bool IsOneOf(const FileId& id, const std::vector<FileId>& ids);
 
-// The regular files an engine has read. Each is held open (O_PATH) while it
-// is remembered, so its inode number cannot pass to a file made later.
+// The regular files an engine has read, remembered by identity: nothing is
+// held open.
 class InputFiles {
  public:
-  InputFiles() = default;
-  ~InputFiles();
-  InputFiles(const InputFiles&) = delete;
-  InputFiles& operator=(const InputFiles&) = delete;
-
   void Remember(const std::string& path);
   bool Holds(const FileId& id) const { return IsOneOf(id, mIds); }
 
  private:
   std::vector<FileId> mIds;
-  std::vector<int> mFds;
 };
 
-enum class Rewritten { kWritten, kIsInput, kNotOpened, kNotWritten };
+enum class Written { kWritten, kIsInput, kInUse, kNotOpened, kNotWritten };
 
 // Rewrites the regular file at `path` in place with what `write` puts into a
-// stream. The space is reserved (fallocate) before a byte of the old content
-// is overwritten: when there is not enough, the file keeps its old content
-// and size (a file system that cannot reserve space is written as it is).
-// Then written from the start and cut to the new size. The file is opened as
-// given (a symbolic link followed by the kernel, with its protections) and
-// locked (flock) until closed, so writers of this program take turns; a file
-// in `inputs`, a FIFO or a device is never opened.
-Rewritten RewriteFile(const std::string& path, const InputFiles& inputs,
-                      const std::function<void(std::ostream&)>& write);
+// stream: the space is reserved (fallocate), the file written from the start
+// and cut to the new size. A failure before any byte was overwritten leaves
+// the file as it was; a later one cuts it to empty, so old and new never mix.
+// The file is opened as given (a symbolic link followed by the kernel, with
+// its protections) and locked (flock) until closed; a file another holds a
+// lock on is left alone (kInUse), never waited for. A file in `inputs`, a
+// FIFO or a device is never opened.
+Written RewriteFile(const std::string& path, const InputFiles& inputs,
+                    const std::function<void(std::ostream&)>& write);
 
 // Empties the file `path` leads to and writes into it what `write` puts into
 // a stream; a pipe or a device takes it as it is. Opened and locked as for
-// RewriteFile, but a FIFO waits for its reader. False when a file in `inputs`,
-// or not opened or written whole.
-bool StreamToFile(const std::string& path, const InputFiles& inputs,
-                  const std::function<void(std::ostream&)>& write);
+// RewriteFile, but a FIFO waits for its reader. A regular file whose write
+// fails is cut to empty.
+Written StreamToFile(const std::string& path, const InputFiles& inputs,
+                     const std::function<void(std::ostream&)>& write);
+
+// The line on standard output for a file not written: "NAME file is an
+// input, not written", "... is in use, not written", "... open failed" or
+// "... write failed". Nothing for kWritten.
+void ReportOutput(const std::string& name, Written result);
 
 #endif

@@ -424,19 +424,7 @@ void Pileograph::WriteMerged() {
 }
 
 void Pileograph::WriteSideFile(const char* name, const std::function<void(std::ostream&)>& write) {
-  switch (RewriteFile(name, mInputFiles, write)) {
-    case Rewritten::kWritten:
-      break;
-    case Rewritten::kIsInput:
-      std::cout << name << " file is an input, not written" << std::endl;
-      break;
-    case Rewritten::kNotOpened:
-      std::cout << name << " file open failed" << std::endl;
-      break;
-    case Rewritten::kNotWritten:
-      std::cout << name << " file write failed" << std::endl;
-      break;
-  }
+  ReportOutput(name, RewriteFile(name, mInputFiles, write));
 }
 
 // ---------------------------------------------------------------------------
@@ -444,7 +432,7 @@ void Pileograph::WriteSideFile(const char* name, const std::function<void(std::o
 
 void Pileograph::PrintAlignment(const char* path, int start, int end, int width) {
   if (path == nullptr) return;
-  StreamToFile(path, mInputFiles, [&](std::ostream& os) { PrintAlignment(os, start, end, width); });
+  ReportOutput(path, StreamToFile(path, mInputFiles, [&](std::ostream& os) { PrintAlignment(os, start, end, width); }));
 }
 
 void Pileograph::PrintAlignment(std::ostream& os, int start, int end, int width) {

@@ -83,7 +83,8 @@ class Pileograph {
 
  private:
   // The side files are never written over a file read by ReadSource or
-  // ReadCM; they are rewritten in place, by one run at a time.
+  // ReadCM; they are rewritten in place, by one run at a time, and a line
+  // says why one was not.
   void WriteSideFile(const char* name, const std::function<void(std::ostream&)>& write);
 
   InputFiles mInputFiles;  // regular files read by this object

@@ -3,6 +3,7 @@
 // small multiple of what it reads and writes, and the pileup has its layout.
 #include <gtest/gtest.h>
 
+#include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/xattr.h>
 
@@ -425,8 +426,12 @@ TEST(HostileProgram, FailedReadsAndWritesAreReported) {
   const std::string cleanPileup = hostile::ReadFile(data / "pileup.txt");
   const std::string cleanUnion = hostile::ReadFile(data / "usrctest.fa");
   ASSERT_NE(cleanPileup.find("read"), std::string::npos);
+  ASSERT_GT(cleanUnion.size(), 256u * 1024);  // written in two
+  const std::string earlier(3 << 20, 'e');    // usrctest.fa of an earlier run
 
   const std::string partial = "Read contig..done.\nParse CM..done.\n";
+  const std::string writeFailed = partial + "Merging alignments...ConstructSource...usrctest.fa file write failed\n"
+                                            "Init With Queries ...MergePads...done.\n";
   struct Case {
     const char* mFile;
     const char* mCalls;
@@ -435,36 +440,37 @@ TEST(HostileProgram, FailedReadsAndWritesAreReported) {
     int mStatus;
     std::string mStdout;
     std::string mStderr;
+    const std::string& mUsrctest;  // what usrctest.fa holds after the run
   };
+  const std::string empty;
   const Case cases[] = {
       {"contig.fa", "read", "EIO", "1", 1, "Read contig..done.\n",
-       "pileograph-txt: contig.fa: Input/output error\n"},
+       "pileograph-txt: contig.fa: Input/output error\n", earlier},
       {"contig.fa", "read", "EIO", "2", 1, "Read contig..done.\n",
-       "pileograph-txt: contig.fa: Input/output error\n"},
-      {"report.cm", "read", "EIO", "1", 1, partial, "pileograph-txt: report.cm: Input/output error\n"},
-      {"report.cm", "read", "EIO", "2", 1, partial, "pileograph-txt: report.cm: Input/output error\n"},
-      {"usrctest.fa", "fallocate", "EOPNOTSUPP", "1+", 0, kConsole, ""},
-      {"usrctest.fa", "flock", "ENOLCK", "1+", 0, kConsole, ""},
-      {"usrctest.fa", "fallocate", "ENOSPC", "1+", 0,
-       partial + "Merging alignments...ConstructSource...usrctest.fa file write failed\n"
-                 "Init With Queries ...MergePads...done.\n",
-       ""},
+       "pileograph-txt: contig.fa: Input/output error\n", earlier},
+      {"report.cm", "read", "EIO", "1", 1, partial, "pileograph-txt: report.cm: Input/output error\n", earlier},
+      {"report.cm", "read", "EIO", "2", 1, partial, "pileograph-txt: report.cm: Input/output error\n", earlier},
+      {"usrctest.fa", "fallocate", "EOPNOTSUPP", "1+", 0, kConsole, "", cleanUnion},
+      {"usrctest.fa", "flock", "ENOLCK", "1+", 0, kConsole, "", cleanUnion},
+      {"usrctest.fa", "fallocate", "ENOSPC", "1+", 0, writeFailed, "", earlier},
+      {"usrctest.fa", "write", "EIO", "1", 0, writeFailed, "", earlier},
+      {"usrctest.fa", "write", "EIO", "2", 0, writeFailed, "", empty},  // never old and new mixed
       {"pileup.txt", "write,writev", "ENOSPC", "1+", 1, kConsole,
-       "pileograph-txt: pileup.txt: No space left on device\n"},
+       "pileograph-txt: pileup.txt: No space left on device\n", cleanUnion},
   };
   for (const Case& c : cases) {
     const std::string what = std::string(c.mCalls) + " " + c.mWhen + " of " + c.mFile;
     ScratchDir dir;
     prepare(dir);
+    hostile::WriteFile(dir / "usrctest.fa", earlier);
     const std::string file = *c.mFile == '\0' ? "" : dir / c.mFile;
     const ChildResult r = hostile::RunChild(hostile::FailingCalls(file, c.mCalls, c.mError, c.mWhen, args),
                                             dir.Path(), TimeLimit(20));
     ExpectSound(dir, r, c.mStatus, what);
     EXPECT_EQ(r.mStdout, c.mStdout) << what;
     EXPECT_EQ(r.mStderr, c.mStderr) << what;
-    if (c.mStdout == kConsole) {
-      EXPECT_TRUE(hostile::ReadFile(dir / "usrctest.fa") == cleanUnion) << what;
-    }
+    EXPECT_TRUE(hostile::ReadFile(dir / "usrctest.fa") == c.mUsrctest)
+        << what << ": " << hostile::FileSize(dir / "usrctest.fa") << " B";
     if (c.mStatus == 0) {
       EXPECT_TRUE(hostile::ReadFile(dir / "pileup.txt") == cleanPileup) << what;
     } else {
@@ -530,6 +536,58 @@ TEST(HostileProgram, UnwritablePileupStopsEarly) {
   EXPECT_LT(full.mCpuSeconds, 2 * one.mCpuSeconds + 0.5) << "one block took " << one.mCpuSeconds << " s";
 }
 
+// A full copy-on-write file system: the space reserved for usrctest.fa does
+// not cover its rewrite, which fails midway. It is left as it was or empty,
+// never new followed by old, and the run goes on.
+TEST(HostileProgram, FullBtrfsLeavesNoMix) {
+  std::string mkfs;
+  for (const char* path : {"/usr/sbin/mkfs.btrfs", "/sbin/mkfs.btrfs", "/usr/bin/mkfs.btrfs"}) {
+    if (access(path, X_OK) == 0) mkfs = path;
+  }
+  if (mkfs.empty()) GTEST_SKIP() << "mkfs.btrfs is not installed";
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to mount";
+  ScratchDir dir;
+  ASSERT_TRUE(hostile::Generate(dir.Path(), 1000000, 20));  // usrctest.fa of 1 MB
+  const ChildResult clean = RunProgram(dir);
+  ASSERT_EQ(clean.mStatus, 0) << clean.mStderr;
+  // 128 MiB, sparse: data and metadata kept apart, as on a real disk.
+  const std::string image = dir / "btrfs.img", folder = dir / "full";
+  std::filesystem::create_directory(folder);
+  {
+    std::ofstream(image).close();
+  }
+  ASSERT_EQ(truncate(image.c_str(), 128 << 20), 0);
+  const ChildResult made = hostile::RunChild({"/bin/sh", "-c", "\"$0\" -q \"$1\" >/dev/null 2>&1 && mount -o loop \"$1\" "
+                                             "\"$2\"", mkfs, image, folder}, dir.Path(), 60);
+  if (made.mStatus != 0) GTEST_SKIP() << "cannot make and mount a btrfs here: " << made.mStderr;
+  struct Unmount {
+    std::string mPath;
+    ~Unmount() { umount2(mPath.c_str(), MNT_DETACH); }
+  } unmount{folder};
+  // The earlier file, then full but for 512 KiB: half of what the rewrite needs.
+  const std::string earlier(3 << 20, 'e');
+  hostile::WriteFile(folder + "/usrctest.fa", earlier);
+  hostile::WriteFile(folder + "/spare", std::string(512 << 10, 's'));
+  const int filler = open((folder + "/filler").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+  const std::string block(1 << 20, 'f');
+  while (write(filler, block.data(), block.size()) > 0) {
+  }
+  close(filler);
+  sync();
+  std::remove((folder + "/spare").c_str());
+  sync();
+
+  const ChildResult r = hostile::RunChild({"/bin/sh", "-c", "cd full && exec \"$0\" \"$@\"", PILEOGRAPH_TXT,
+                                           "../contig.fa", "../report.cm", "../full.txt"},
+                                          dir.Path(), TimeLimit(120));
+  EXPECT_EQ(r.mStatus, 0) << r.mStderr;
+  EXPECT_EQ(r.mStdout, "Read contig..done.\nParse CM..done.\nMerging alignments...ConstructSource...usrctest.fa "
+                       "file write failed\nInit With Queries ...MergePads...done.\n");
+  const std::string left = hostile::ReadFile(folder + "/usrctest.fa");
+  EXPECT_TRUE(left == earlier || left.empty()) << left.size() << " B";
+  EXPECT_TRUE(hostile::ReadFile(dir / "full.txt") == hostile::ReadFile(dir / "pileup.txt"));
+}
+
 // Root may write anywhere; `args` run as `user` (group `user`, and `groups`
 // besides) when this process is root. Empty when that user cannot reach the
 // program or `dir`.
@@ -547,8 +605,8 @@ std::vector<std::string> Unprivileged(const std::vector<std::string>& args, cons
   return run;
 }
 
-// Runs side by side take turns at usrctest.fa: it holds one run's union
-// contig, never a mix, in a folder of its own, in a read-only folder (as
+// Runs side by side never mix at usrctest.fa: it holds one run's union
+// contig, written by a run that locked it while the others leave it alone, in a folder of its own, in a read-only folder (as
 // nobody) and as a link into another folder; nothing is left beside it.
 TEST(HostileProgram, SideBySideRunsKeepUsrctestWhole) {
   ScratchDir dir;
@@ -595,6 +653,7 @@ TEST(HostileProgram, SideBySideRunsKeepUsrctestWhole) {
     for (int round = 0; round < rounds; ++round) {
       const ChildResult r = hostile::RunChild(args, dir / c.mFolder, TimeLimit(60));
       ASSERT_EQ(r.mStatus, 0) << c.mFolder << r.mStderr;
+      EXPECT_EQ(r.mStdout.find("failed"), std::string::npos) << r.mStdout;  // a run finds it written or in use
       const std::string usrctest = hostile::ReadFile(dir / c.mUsrctest);
       EXPECT_TRUE(usrctest == unions[0] || usrctest == unions[1])
           << c.mFolder << " round " << round << ": " << usrctest.size() << " B";
@@ -656,6 +715,7 @@ const std::string kFifo = "<fifo>", kAbsent = "<absent>", kBigPileup = "<big>", 
 // written first. Fail(): `calls` on `file` fail with `error` from the `when`-th on, `also` a 2nd fault.
 // ReadOnly(): the pileup in read-only ro/, run as nobody, as with Nobody(). In(): run in that folder;
 // Tmpfs(): a 64 KiB file system there. Bind(): file `from` mounted on `to`. Sticky(): the folder 1777.
+// Held(): `name` locked (flock, shared) by another process through the run.
 struct Row {
   Row(const char* id, const char* what) : mId(id), mWhat(what) {}
   Row& Big() { mBig = true; return *this; }
@@ -677,11 +737,13 @@ struct Row {
   Row& Tmpfs() { mTmpfs = true; return *this; }
   Row& Bind(const std::string& from, const std::string& to) { mBind = {from, to}; return *this; }
   Row& Sticky() { mSticky = true; return *this; }
+  Row& Held(const std::string& name) { mHeld = name; return *this; }
   Row& Status(int status) { mStatus = status; return *this; }
   Row& Stdout(const std::string& text) { mStdout = text; return *this; }
   Row& Stderr(const std::string& text) { mStderr = text; return *this; }
   Row& Left(const std::string& name, const std::string& bytes) { mLeft.emplace_back(name, bytes); return *this; }
-  std::string mId, mWhat, mFail, mAlso, mFailCalls, mFailError, mFailWhen, mIn, mStdout = kConsole, mStderr;
+  std::string mId, mWhat, mFail, mAlso, mFailCalls, mFailError, mFailWhen, mIn, mHeld, mStdout = kConsole,
+      mStderr;
   std::vector<std::string> mArgs = {"contig.fa", "report.cm", "pileup.txt"};
   std::vector<std::pair<std::string, std::string>> mFiles, mLeft;
   std::pair<std::string, std::string> mBind;
@@ -788,6 +850,9 @@ std::vector<Row> SurroundingRows() {
           .Left("mine.fa", "mine\n"),
       Row("UsrctestBindMounted", "usrctest.fa a file mounted there").File("job/u.fa", "earlier\n")
           .File("usrctest.fa", "").Bind("job/u.fa", "usrctest.fa").Left("job/u.fa", unionFa),
+      Row("UsrctestInUse", "usrctest.fa locked by a reader or a stopped run").File("usrctest.fa", "earlier\n")
+          .Held("usrctest.fa").Stdout(console("is in use, not written")).Left("usrctest.fa", "earlier\n")
+          .Left("pileup.txt", basic),
       Row("UsrctestLinkToLongName", "usrctest.fa a link to a name of 250 characters")
           .File("usrctest.fa", "->" + longName).Left(longName, unionFa),
       Row("CloseFailsOnReadOnlyPileup", "close fails, the pileup read-only").Nobody().Wrap(kReadOnlyFiles)
@@ -887,7 +952,13 @@ TEST_P(Surroundings, Runs) {
     const int fd = open((dir / "pileup.txt").c_str(), O_RDONLY);
     _exit(fd >= 0 && read(fd, bytes, sizeof bytes) > 0 ? 0 : 1);
   }
-  const ChildResult r = hostile::RunChild(args, dir.Path(), TimeLimit(20), pipeEnds[1]);
+  const int holder = row.mHeld.empty() ? -1 : open((dir / row.mHeld).c_str(), O_RDONLY | O_CLOEXEC);
+  if (holder >= 0) {
+    ASSERT_EQ(flock(holder, LOCK_SH), 0);
+  }
+  // A loaded machine stretches the wall time: the wall limit only catches a run that waits.
+  const ChildResult r = hostile::RunChild(args, dir.Path(), TimeLimit(120), pipeEnds[1]);
+  if (holder >= 0) close(holder);
   if (pipeEnds[1] >= 0) close(pipeEnds[1]);
   if (reader > 0) {
     kill(reader, SIGKILL);
@@ -896,6 +967,7 @@ TEST_P(Surroundings, Runs) {
   if (row.mReadOnly) chmod((dir / "ro").c_str(), 0755);
   EXPECT_EQ(Hidden(dir.Path()) + Hidden(dir / (row.mIn.empty() ? "." : row.mIn)), "");
   EXPECT_FALSE(r.mTimedOut);
+  EXPECT_LT(r.mCpuSeconds, TimeLimit(10));
   EXPECT_TRUE(r.mExited) << "killed by signal " << r.mSignal << "\n" << r.mStderr;
   EXPECT_EQ(r.mStatus, row.mStatus);
   EXPECT_EQ(r.mStdout, row.mStdout);

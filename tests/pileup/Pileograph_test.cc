@@ -3,13 +3,18 @@
 #include <gtest/gtest.h>
 
 #include "TestSupport.h"
+#include <fcntl.h>
+#include <signal.h>
 #include <stdlib.h>
+#include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <climits>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -557,28 +562,84 @@ TEST_F(PileographFiles, MergeWithoutHitsAndMissingFiles) {
   EXPECT_EQ(MergedTexts(pg), (std::vector<std::string>{"CGA-TACG", "GCCTACGT", "CGTAACG"}));
 }
 
+// The file-name PrintAlignment: a line says why a file was not written, a
+// failed write leaves no partial pileup, a file someone holds locked is not
+// waited for, and a named pipe takes it once a reader comes.
 TEST_F(PileographFiles, PrintAlignmentToFile) {
   Pileograph pg;
   PrintExample(pg);
-  pg.PrintAlignment("pileup.txt", 0, -1, 5);
-  EXPECT_EQ(ReadFile("pileup.txt"), Print(pg, 0, -1, 5));
-  // Truncated on the next call; an unopenable path writes nothing.
-  pg.PrintAlignment("pileup.txt", 5, 5, 5);
-  EXPECT_EQ(ReadFile("pileup.txt"), Print(pg, 5, 5, 5));
-  pg.PrintAlignment("no_dir/pileup.txt", 0, -1, 5);
+  const std::string whole = Print(pg, 0, -1, 5);
+  WriteFile("held.txt", "earlier\n");
+  const int holder = open("held.txt", O_RDONLY | O_CLOEXEC);
+  ASSERT_EQ(flock(holder, LOCK_SH), 0);
+  struct Case {
+    const char* mWhat;
+    const char* mPath;
+    int mStart, mEnd;
+    rlim_t mSizeLimit;  // bytes a write may reach, RLIM_INFINITY: no limit
+    std::string mSays, mLeft;
+  };
+  const Case cases[] = {
+      {"new file", "pileup.txt", 0, -1, RLIM_INFINITY, "", whole},
+      {"emptied first", "pileup.txt", 5, 5, RLIM_INFINITY, "", Print(pg, 5, 5, 5)},
+      {"missing folder", "no_dir/pileup.txt", 0, -1, RLIM_INFINITY, "no_dir/pileup.txt file open failed\n", ""},
+      {"locked by another", "held.txt", 0, -1, RLIM_INFINITY, "held.txt file is in use, not written\n",
+       "earlier\n"},
+      {"write fails midway", "pileup.txt", 0, -1, 10, "pileup.txt file write failed\n", ""},
+  };
+  struct rlimit old;
+  getrlimit(RLIMIT_FSIZE, &old);
+  signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails with EFBIG
+  for (const Case& c : cases) {
+    struct rlimit limit = old;
+    limit.rlim_cur = c.mSizeLimit;
+    setrlimit(RLIMIT_FSIZE, &limit);
+    std::string says;
+    {
+      CoutCapture capture;  // in memory, out of reach of the limit
+      pg.PrintAlignment(c.mPath, c.mStart, c.mEnd, 5);
+      says = capture.Text();
+    }
+    setrlimit(RLIMIT_FSIZE, &old);
+    EXPECT_EQ(says, c.mSays) << c.mWhat;
+    EXPECT_EQ(ReadFile(c.mPath), c.mLeft) << c.mWhat;
+  }
+  signal(SIGXFSZ, SIG_DFL);
+  close(holder);
   EXPECT_FALSE(std::filesystem::exists("no_dir"));
   pg.PrintAlignment(nullptr, 0, -1, 5);
-  // A named pipe takes it once a reader comes.
   ASSERT_EQ(mkfifo("pipe", 0600), 0);
   std::string piped;
   std::thread reader([&] { piped = ReadFile("pipe"); });
   pg.PrintAlignment("pipe", 0, -1, 5);
   reader.join();
-  EXPECT_EQ(piped, Print(pg, 0, -1, 5));
+  EXPECT_EQ(piped, whole);
 }
 
-// Inputs deleted after reading (a cleaned-up temporary file) stay held, so
-// no side file written later can take their numbers and be refused.
+// A viewer keeps an engine per contig: the files they read are remembered,
+// not held open.
+TEST_F(PileographFiles, InputsAreNotHeldOpen) {
+  WriteFile("report.cm", ReadFile(TEST_DATA_DIR "/layout_first.cm"));
+  const std::string contig = ReadFile(TEST_DATA_DIR "/layout_contig.fa");
+  auto descriptors = [] {
+    return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), std::filesystem::directory_iterator());
+  };
+  const auto before = descriptors();
+  std::vector<std::unique_ptr<Pileograph>> engines;
+  for (int i = 0; i < 100; ++i) {
+    const std::string name = "contig" + std::to_string(i) + ".fa";
+    WriteFile(name, contig);
+    engines.push_back(std::make_unique<Pileograph>());
+    engines.back()->ReadSource(name);
+    engines.back()->ReadCM("report.cm");
+    std::rename(name.c_str(), "replaced.fa");  // its space goes once nothing holds it
+  }
+  EXPECT_EQ(descriptors(), before);
+}
+
+// Inputs deleted after reading (a cleaned-up temporary file): a side file
+// made later may get an input's inode number, but not its birth time, so it
+// is written.
 TEST_F(PileographFiles, DeletedInputsLeaveSideFilesWritable) {
   WriteFile("contig.fa", ReadFile(TEST_DATA_DIR "/layout_contig.fa"));
   WriteFile("report.cm", ReadFile(TEST_DATA_DIR "/layout_first.cm"));
@@ -628,7 +689,8 @@ TEST_F(PileographFiles, OutputsSpareInputsAndSpecialFiles) {
        "usrctest.fa" + isInput, "", {{"usrctest.fa", contig}}},
       {"ureads.out a hard link to the contig", {{"ureads.out", "=>contig.fa"}}, "contig.fa", "out.txt", "",
        "ureads.out" + isInput, {{"contig.fa", contig}, {"usource.out", unionFa}}},
-      {"pileup printed onto the report", {}, "contig.fa", "report.cm", "", "", {{"report.cm", report}}},
+      {"pileup printed onto the report", {}, "contig.fa", "report.cm", "", "report.cm" + isInput,
+       {{"report.cm", report}}},
       {"usrctest.fa a link into a folder", {{"sub/u.fa", "old"}, {"usrctest.fa", "->sub/u.fa"}}, "contig.fa",
        "out.txt", "", "", {{"sub/u.fa", unionFa}, {"usrctest.fa", unionFa}}},
       {"usrctest.fa a dangling link", {{"usrctest.fa", "->sub/new.fa"}}, "contig.fa", "out.txt", "", "",
