@@ -49,18 +49,14 @@ class Descriptor {
     mFd = -1;
     return fd;
   }
-  bool Close() {
-    const int fd = mFd;
-    mFd = -1;
-    return close(fd) == 0;
-  }
+  bool Close() { return close(Release()) == 0; }
 
  private:
   int mFd;
 };
 
 // The identity and type of `path` under `dirfd` (AT_EMPTY_PATH with "": of
-// `dirfd` itself). Without statx, no birth time.
+// `dirfd` itself). Where statx fails (an old kernel, a filter), no birth time.
 bool Identify(int dirfd, const char* path, int flags, FileId& id, mode_t& mode) {
   struct statx sx;
   if (statx(dirfd, path, flags, STATX_TYPE | STATX_INO | STATX_BTIME, &sx) == 0) {
@@ -70,7 +66,7 @@ bool Identify(int dirfd, const char* path, int flags, FileId& id, mode_t& mode) 
     return true;
   }
   struct stat st;
-  if (errno != ENOSYS || fstatat(dirfd, path, &st, flags) != 0) return false;
+  if (fstatat(dirfd, path, &st, flags) != 0) return false;
   id = {st.st_dev, st.st_ino, false, 0, 0};
   mode = st.st_mode;
   return true;
