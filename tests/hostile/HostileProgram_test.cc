@@ -537,6 +537,12 @@ TEST(HostileProgram, UnwritablePileupStopsEarly) {
   EXPECT_LT(full.mCpuSeconds, 2 * one.mCpuSeconds + 0.5) << "one block took " << one.mCpuSeconds << " s";
 }
 
+// File systems mounted by a test, taken off when it ends.
+struct Mounts {
+  std::vector<std::string> mPaths;
+  ~Mounts() { for (auto p = mPaths.rbegin(); p != mPaths.rend(); ++p) umount2(p->c_str(), MNT_DETACH); }
+};
+
 // A full copy-on-write file system: the space reserved for usrctest.fa does
 // not cover its rewrite, which fails midway. It is left as it was or empty,
 // never new followed by old, and the run goes on.
@@ -554,10 +560,7 @@ TEST(HostileProgram, FullBtrfsLeavesNoMix) {
                         "head -c 512K /dev/zero >full/spare && { cat /dev/zero >full/filler 2>/dev/null; "
                         "sync && rm full/spare && sync; }"},
       dir.Path(), 60);
-  struct Unmount {
-    std::string mPath;
-    ~Unmount() { umount2(mPath.c_str(), MNT_DETACH); }
-  } unmount{dir / "full"};
+  const Mounts mounts{{dir / "full"}};
   if (made.mStatus != 0) GTEST_SKIP() << (made.mStatus == 2 ? "mkfs.btrfs is not installed" : "cannot mount a btrfs");
   const ChildResult r = hostile::RunChild({"/bin/sh", "-c", "cd full && exec \"$0\" \"$@\"", PILEOGRAPH_TXT,
                                            "../contig.fa", "../report.cm", "../full.txt"},
@@ -865,10 +868,7 @@ TEST_P(Surroundings, Runs) {
   }
   if (row.mReadOnly) std::filesystem::create_directory(dir / "ro");
   if (!row.mIn.empty()) std::filesystem::create_directory(dir / row.mIn);
-  struct Mounts {
-    std::vector<std::string> mPaths;
-    ~Mounts() { for (auto p = mPaths.rbegin(); p != mPaths.rend(); ++p) umount2(p->c_str(), MNT_DETACH); }
-  } mounts;
+  Mounts mounts;
   if (row.mTmpfs) {
     if (mount("tmpfs", (dir / row.mIn).c_str(), "tmpfs", 0, "size=64k") != 0) {
       GTEST_SKIP() << "cannot mount a tmpfs here: " << std::strerror(errno);
