@@ -72,11 +72,16 @@ const char* DiscardClosed(const char* path, const struct stat& written) {
 }  // namespace
 
 bool WritePileup(Pileograph& pg, const char* path, int start, int end, std::string& failure) {
-  const int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  // Not waiting: a file another holds a lease on fails at once; a FIFO still waits for its reader.
+  const int flags = O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC;
+  int fd = open(path, flags | O_NONBLOCK, 0666);
+  if (fd < 0 && errno == ENXIO) fd = open(path, flags, 0666);
   if (fd < 0) {
-    failure = std::strerror(errno != 0 ? errno : EIO);
+    failure = errno == EWOULDBLOCK ? "is in use, not written" : std::strerror(errno != 0 ? errno : EIO);
     return false;
   }
+  const int now = fcntl(fd, F_GETFL);
+  if (now != -1) fcntl(fd, F_SETFL, now & ~O_NONBLOCK);  // a pipe's writes wait for room
   struct stat written;
   if (fstat(fd, &written) != 0) written.st_mode = 0;  // unknown: never removed
 

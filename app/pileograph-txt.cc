@@ -63,20 +63,20 @@ bool LayOut(Pileograph& pg, const char* contigPath, const char* reportPath) {
   try {
     std::cout << "Read contig.." << std::flush;
     int error = 0;
-    const bool haveContig = pg.ReadSource(contigPath, error);
+    const InputRead contig = pg.ReadSource(contigPath, error);
     std::cout << "done." << std::endl;
-    if (error != 0 || !haveContig) {
-      Fail(contigPath, error != 0 ? std::strerror(error) : "no FASTA record");
+    if (contig != InputRead::kRead) {
+      Fail(contigPath, InputFailure(contig, error, false));
       return false;
     }
 
     reading = reportPath;
     std::cout << "Parse CM.." << std::flush;
-    pg.ReadCM(reportPath, error);
+    const InputRead report = pg.ReadCM(reportPath, error);
     std::cout << "done." << std::endl;
-    if (error != 0) {
-      Fail(reportPath, std::strerror(error));
-      return false;
+    if (report != InputRead::kRead) {
+      Fail(reportPath, InputFailure(report, error, true));
+      if (report != InputRead::kNothingFound) return false;  // without hits, the contig alone is laid out
     }
     ReportOtherSubjects(pg, reportPath);
 

@@ -163,6 +163,14 @@ void WithPath(JNIEnv* jenv, jstring jpath, F&& call) {
   if (path.mChars) call(path.mChars);
 }
 
+// Runs a loader of the engine and says on standard output when the file
+// could not be read.
+template <class F>
+void LoadInput(const std::string& path, F&& read) {
+  int error = 0;
+  ReportInput(path, read(error));
+}
+
 jstring StringOut(JNIEnv* jenv, const char* text) {
   return text ? jenv->NewStringUTF(text) : nullptr;
 }
@@ -320,7 +328,9 @@ JNIEXPORT void JNICALL Java_JPileographJNI_Pileograph_1ReadSource_1_1SWIG_10(JNI
   GuardVoid(jenv, [&] {
     Pileograph* self = Self(jenv, jself);
     if (!self) return;
-    WithPath(jenv, jpath, [&](const char* path) { self->ReadSource(path); });
+    WithPath(jenv, jpath, [&](const char* path) {
+      LoadInput(path, [&](int& e) { return self->ReadSource(path, e); });
+    });
   });
 }
 
@@ -330,7 +340,9 @@ JNIEXPORT void JNICALL Java_JPileographJNI_Pileograph_1ReadCM_1_1SWIG_10(JNIEnv*
   GuardVoid(jenv, [&] {
     Pileograph* self = Self(jenv, jself);
     if (!self) return;
-    WithPath(jenv, jpath, [&](const char* path) { self->ReadCM(path); });
+    WithPath(jenv, jpath, [&](const char* path) {
+      LoadInput(path, [&](int& e) { return self->ReadCM(path, e); });
+    });
   });
 }
 
@@ -462,7 +474,9 @@ JNIEXPORT void JNICALL Java_JPileographJNI_Pileograph_1ReadSource_1_1SWIG_11(JNI
     const std::string* value = Checked<std::string>(jenv, jpath, kNullString);
     if (!value) return;
     path = *value;
-    if (Pileograph* self = Self(jenv, jself)) self->ReadSource(path);
+    if (Pileograph* self = Self(jenv, jself)) {
+      LoadInput(path, [&](int& e) { return self->ReadSource(path, e); });
+    }
   });
 }
 
@@ -473,7 +487,9 @@ JNIEXPORT void JNICALL Java_JPileographJNI_Pileograph_1ReadCM_1_1SWIG_11(JNIEnv*
     const std::string* value = Checked<std::string>(jenv, jpath, kNullString);
     if (!value) return;
     path = *value;
-    if (Pileograph* self = Self(jenv, jself)) self->ReadCM(path);
+    if (Pileograph* self = Self(jenv, jself)) {
+      LoadInput(path, [&](int& e) { return self->ReadCM(path, e); });
+    }
   });
 }
 

@@ -173,8 +173,12 @@ void CMParse::Parse(std::string path) {
 }
 
 bool CMParse::Parse(const std::string& path, int& error) {
-  const size_t first = mHits.size();
   LineReader lines(path);
+  return Parse(lines, error);
+}
+
+bool CMParse::Parse(LineReader& lines, int& error) {
+  const size_t first = mHits.size();
   ParseLines(lines, *this);
   error = lines.Error();
   if (error == 0) return true;

@@ -9,6 +9,8 @@
 
 #include "Sequence.h"
 
+class LineReader;
+
 // One hit. Positions are 0-based; after CMParse::NormalizeToAlignment
 // mSourceStart is the first contig base of the alignment on both strands.
 class CMHit {
@@ -41,6 +43,7 @@ class CMParse {
   void Parse(std::string path);
   // The same; false, with the errno of the failed open or read, when it adds none for that.
   bool Parse(const std::string& path, int& error);
+  bool Parse(LineReader& lines, int& error);
   // Appends the hits of the stream, read to its end or first failure.
   void Parse(std::istream& in);
   // Fills the scalar fields and names of `hit` from a match line.

@@ -1,8 +1,10 @@
 #include "OutputFile.h"
 
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
@@ -14,25 +16,6 @@
 namespace {
 
 constexpr std::size_t kBufferBytes = 256 * 1024;
-
-// Counts what is put into it and keeps nothing.
-class CountingBuffer : public std::streambuf {
- public:
-  std::streamsize Count() const { return mCount; }
-
- protected:
-  int_type overflow(int_type c) override {
-    if (!traits_type::eq_int_type(c, traits_type::eof())) ++mCount;
-    return traits_type::not_eof(c);
-  }
-  std::streamsize xsputn(const char*, std::streamsize n) override {
-    mCount += n;
-    return n;
-  }
-
- private:
-  std::streamsize mCount = 0;
-};
 
 // Closes a descriptor on the way out, thrown exceptions included.
 class Descriptor {
@@ -55,13 +38,21 @@ class Descriptor {
   int mFd;
 };
 
-// The identity and type of `path` under `dirfd` (AT_EMPTY_PATH with "": of
-// `dirfd` itself). Where statx fails (an old kernel, a filter), no birth time.
+// True on overlayfs, where a copy-up gives a file a new birth time.
+bool OnOverlay(int dirfd, const char* path) {
+  struct statfs fs;
+  const int rc = *path == '\0' ? fstatfs(dirfd, &fs) : statfs(path, &fs);
+  return rc == 0 && fs.f_type == OVERLAYFS_SUPER_MAGIC;
+}
+
+// The identity and type of `path` (AT_EMPTY_PATH with "": of the descriptor
+// `dirfd` itself; else a path from the current folder). Where statx fails
+// (an old kernel, a filter), no birth time.
 bool Identify(int dirfd, const char* path, int flags, FileId& id, mode_t& mode) {
   struct statx sx;
   if (statx(dirfd, path, flags, STATX_TYPE | STATX_INO | STATX_BTIME, &sx) == 0) {
-    id = {makedev(sx.stx_dev_major, sx.stx_dev_minor), sx.stx_ino, (sx.stx_mask & STATX_BTIME) != 0,
-          sx.stx_btime.tv_sec, sx.stx_btime.tv_nsec};
+    const bool birth = (sx.stx_mask & STATX_BTIME) != 0 && !OnOverlay(dirfd, path);
+    id = {makedev(sx.stx_dev_major, sx.stx_dev_minor), sx.stx_ino, birth, sx.stx_btime.tv_sec, sx.stx_btime.tv_nsec};
     mode = sx.stx_mode;
     return true;
   }
@@ -72,91 +63,80 @@ bool Identify(int dirfd, const char* path, int flags, FileId& id, mode_t& mode) 
   return true;
 }
 
-// Opens `path` for writing as given (the kernel follows a symbolic link with
-// its own protections), created when missing and not emptied. A file in
-// `inputs` is not opened, judged on the file as opened. A regular file is
-// locked (flock, exclusive) until it is closed, tried once: a file another
-// holds a lock on is not taken, and a file system without locks is written
-// unlocked. With `regularOnly`, a FIFO or a device is never opened. -1, and
-// why in `failure`, when not opened.
-int OpenOutput(const std::string& path, const InputFiles& inputs, bool regularOnly, Written& failure) {
+int OpenRetrying(const char* path, int flags) {
+  int fd;
+  do {
+    fd = open(path, flags, 0666);
+  } while (fd < 0 && errno == EINTR);
+  return fd;
+}
+
+// Opens `path` for writing as given, created when missing and not emptied;
+// -1, and why in `failure`, when not opened. A file in `inputs` is not
+// opened, judged on the file as opened. The open does not wait: a file with
+// a lease on it is in use. A regular file is locked (flock, exclusive) until
+// closed, tried once: one another holds a lock on is in use, and a file
+// system without locks is written unlocked. Without `special`, a FIFO or a
+// device is never opened; with it, a FIFO waits for its reader.
+int OpenOutput(const std::string& path, const InputFiles& inputs, bool special, bool& regular, Written& failure) {
   FileId id;
   mode_t mode;
   failure = Written::kNotOpened;
   if (Identify(AT_FDCWD, path.c_str(), 0, id, mode)) {
-    if (regularOnly && !S_ISREG(mode)) return -1;  // a FIFO would block
+    if (!special && !S_ISREG(mode)) return -1;
     if (S_ISREG(mode) && inputs.Holds(id)) {
       failure = Written::kIsInput;
       return -1;
     }
   }
-  const int flags = O_WRONLY | O_CREAT | O_NOCTTY | O_CLOEXEC | (regularOnly ? O_NONBLOCK : 0);
-  int fd;
-  do {
-    fd = open(path.c_str(), flags, 0666);
-  } while (fd < 0 && errno == EINTR);
-  if (fd < 0) return -1;
+  const int flags = O_WRONLY | O_CREAT | O_NOCTTY | O_CLOEXEC;
+  int fd = OpenRetrying(path.c_str(), flags | O_NONBLOCK);
+  if (fd < 0 && errno == ENXIO && special) fd = OpenRetrying(path.c_str(), flags);  // a FIFO without a reader yet
+  if (fd < 0) {
+    if (errno == EWOULDBLOCK) failure = Written::kInUse;
+    return -1;
+  }
   Descriptor file(fd);
-  if (!Identify(fd, "", AT_EMPTY_PATH, id, mode) || (regularOnly && !S_ISREG(mode))) return -1;
-  if (S_ISREG(mode)) {
-    if (inputs.Holds(id)) {
-      failure = Written::kIsInput;
-      return -1;
-    }
-    int rc;
-    do {
-      rc = flock(fd, LOCK_EX | LOCK_NB);
-    } while (rc != 0 && errno == EINTR);
-    if (rc != 0 && errno == EWOULDBLOCK) {
-      failure = Written::kInUse;
-      return -1;
-    }
+  if (!Identify(fd, "", AT_EMPTY_PATH, id, mode) || (!special && !S_ISREG(mode))) return -1;
+  regular = S_ISREG(mode);
+  if (!regular) {
+    const int now = fcntl(fd, F_GETFL);
+    if (now == -1 || fcntl(fd, F_SETFL, now & ~O_NONBLOCK) == -1) return -1;  // a pipe's writes wait for room
+    return file.Release();
+  }
+  if (inputs.Holds(id)) {
+    failure = Written::kIsInput;
+    return -1;
+  }
+  int rc;
+  do {
+    rc = flock(fd, LOCK_EX | LOCK_NB);
+  } while (rc != 0 && errno == EINTR);
+  if (rc != 0 && errno == EWOULDBLOCK) {
+    failure = Written::kInUse;
+    return -1;
   }
   return file.Release();
 }
 
-// Writes what `write` renders into `fd` from where it stands; the errno of
-// the first failure or 0, and in `written` how many bytes reached the file.
-int Render(int fd, const std::function<void(std::ostream&)>& write, off_t& written) {
-  FdBuffer buffer(fd);
+bool Cut(int fd) {
+  int rc;
+  do {
+    rc = ftruncate(fd, 0);
+  } while (rc != 0 && errno == EINTR);
+  return rc == 0;
+}
+
+// Writes what `write` renders through `buffer`; the errno of the first
+// failure or 0.
+int Render(FdBuffer& buffer, const std::function<void(std::ostream&)>& write) {
   std::ostream os(&buffer);
   write(os);
   buffer.Drain();
-  written = buffer.BytesWritten();
   return buffer.Error() != 0 ? buffer.Error() : (os.good() ? 0 : EIO);
 }
 
-// Writes what `write` renders over the content of the regular file `fd`.
-// After a failure the file is as it was when nothing was overwritten yet,
-// else empty.
-bool Rewrite(int fd, const std::function<void(std::ostream&)>& write) {
-  struct stat old;
-  if (fstat(fd, &old) != 0) return false;
-  CountingBuffer counter;
-  {
-    std::ostream os(&counter);
-    write(os);
-  }
-  const off_t size = static_cast<off_t>(counter.Count());
-  if (size > 0) {
-    int rc;
-    do {
-      rc = fallocate(fd, 0, 0, size);
-    } while (rc != 0 && errno == EINTR);
-    if (rc != 0 && errno != EOPNOTSUPP && errno != ENOSYS) {
-      (void)!ftruncate(fd, old.st_size);  // drops what a partial reservation added
-      return false;
-    }
-  }
-  off_t written = 0;
-  if (Render(fd, write, written) == 0 && ftruncate(fd, written) == 0) return true;
-  // The old size drops what the reservation added; nothing old may stay behind new bytes.
-  (void)!ftruncate(fd, written == 0 ? old.st_size : 0);
-  return false;
-}
-
 }  // namespace
-
 FdBuffer::FdBuffer(int fd) : mFd(fd), mBuf(kBufferBytes) { setp(mBuf.data(), mBuf.data() + mBuf.size()); }
 
 bool FdBuffer::Drain() {
@@ -197,14 +177,13 @@ bool FdBuffer::WriteAll(const char* p, std::size_t n) {
     }
     p += done;
     n -= static_cast<std::size_t>(done);
-    mWritten += done;
   }
   return true;
 }
 
 int WriteThrough(int fd, const std::function<void(std::ostream&)>& write) {
-  off_t written;
-  return Render(fd, write, written);
+  FdBuffer buffer(fd);
+  return Render(buffer, write);
 }
 
 bool GetFileId(const std::string& path, FileId& id) {
@@ -224,31 +203,24 @@ void InputFiles::Remember(const std::string& path) {
   if (GetFileId(path, id) && !Holds(id)) mIds.push_back(id);
 }
 
-Written RewriteFile(const std::string& path, const InputFiles& inputs,
-                    const std::function<void(std::ostream&)>& write) {
+Written WriteOutputFile(const std::string& path, const InputFiles& inputs, bool special,
+                        const std::function<void(std::ostream&)>& write) {
   Written failure;
-  const int fd = OpenOutput(path, inputs, true, failure);
+  bool regular = false;
+  const int fd = OpenOutput(path, inputs, special, regular, failure);
   if (fd < 0) return failure;
   Descriptor file(fd);
-  const bool ok = Rewrite(fd, write);
-  return file.Close() && ok ? Written::kWritten : Written::kNotWritten;
-}
-
-Written StreamToFile(const std::string& path, const InputFiles& inputs,
-                     const std::function<void(std::ostream&)>& write) {
-  Written failure;
-  const int fd = OpenOutput(path, inputs, false, failure);
-  if (fd < 0) return failure;
-  Descriptor file(fd);
-  // Emptied only now that it is locked; a pipe or a device takes the stream as it is.
-  struct stat st;
-  const bool regular = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-  if (regular && ftruncate(fd, 0) != 0) return Written::kNotWritten;
-  off_t written;
-  bool ok = Render(fd, write, written) == 0;
-  if (!ok && regular) (void)!ftruncate(fd, 0);  // no partial pileup that looks whole
-  ok = file.Close() && ok;
-  return ok ? Written::kWritten : Written::kNotWritten;
+  FdBuffer buffer(fd);  // before the cut: memory that runs short leaves the file as it was
+  if (regular && !Cut(fd)) return Written::kNotWritten;
+  int error;
+  try {
+    error = Render(buffer, write);
+  } catch (...) {
+    if (regular) Cut(fd);
+    throw;
+  }
+  if (error != 0 && regular) Cut(fd);  // no partial file that looks whole
+  return file.Close() && error == 0 ? Written::kWritten : Written::kNotWritten;
 }
 
 void ReportOutput(const std::string& name, Written result) {

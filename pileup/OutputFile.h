@@ -1,6 +1,6 @@
 // Output files written through file descriptors: a stream buffer that keeps
-// the errno of its first failed write, and files opened for writing and
-// rewritten in place.
+// the errno of its first failed write, and files opened by name, cut and
+// written.
 #ifndef PILEOGRAPH_OUTPUTFILE_H
 #define PILEOGRAPH_OUTPUTFILE_H
 
@@ -22,7 +22,6 @@ class FdBuffer : public std::streambuf {
   explicit FdBuffer(int fd);
 
   int Error() const { return mError; }
-  off_t BytesWritten() const { return mWritten; }
   bool Drain();
 
  protected:
@@ -36,7 +35,6 @@ class FdBuffer : public std::streambuf {
   int mFd;
   std::vector<char> mBuf;
   int mError = 0;
-  off_t mWritten = 0;  // bytes that reached the file
 };
 
 // Writes what `write` puts into a stream to `fd` through an FdBuffer; the
@@ -44,8 +42,10 @@ class FdBuffer : public std::streambuf {
 // 0 when all was written.
 int WriteThrough(int fd, const std::function<void(std::ostream&)>& write);
 
-// A file: its device, inode and, where the file system keeps one, its birth
-// time, which tells a file apart from a later one given the same inode.
+// A file: its device, inode and, where the file system keeps one that lasts,
+// its birth time, which tells a file apart from a later one given the same
+// inode. Overlayfs gives a file a new birth time when it copies it up, so
+// there none is kept.
 struct FileId {
   dev_t mDev;
   ino_t mIno;
@@ -72,23 +72,16 @@ class InputFiles {
 
 enum class Written { kWritten, kIsInput, kInUse, kNotOpened, kNotWritten };
 
-// Rewrites the regular file at `path` in place with what `write` puts into a
-// stream: the space is reserved (fallocate), the file written from the start
-// and cut to the new size. A failure before any byte was overwritten leaves
-// the file as it was; a later one cuts it to empty, so old and new never mix.
-// The file is opened as given (a symbolic link followed by the kernel, with
-// its protections) and locked (flock) until closed; a file another holds a
-// lock on is left alone (kInUse), never waited for. A file in `inputs`, a
-// FIFO or a device is never opened.
-Written RewriteFile(const std::string& path, const InputFiles& inputs,
-                    const std::function<void(std::ostream&)>& write);
-
-// Empties the file `path` leads to and writes into it what `write` puts into
-// a stream; a pipe or a device takes it as it is. Opened and locked as for
-// RewriteFile, but a FIFO waits for its reader. A regular file whose write
-// fails is cut to empty.
-Written StreamToFile(const std::string& path, const InputFiles& inputs,
-                     const std::function<void(std::ostream&)>& write);
+// Writes what `write` puts into a stream to the file `path` names, opened
+// as given (a symbolic link followed by the kernel, with its protections)
+// and created when missing. A file in `inputs` is left alone (kIsInput), and
+// so is one that another holds an flock or a lease on (kInUse): neither is
+// waited for. A regular file is locked (flock) until closed, cut to empty,
+// written, and cut to empty again after a failed write, so it never holds
+// old content behind new. With `special`, a FIFO (once its reader comes) or
+// a device takes the stream as it is; without, neither is opened.
+Written WriteOutputFile(const std::string& path, const InputFiles& inputs, bool special,
+                        const std::function<void(std::ostream&)>& write);
 
 // The line on standard output for a file not written: "NAME file is an
 // input, not written", "... is in use, not written", "... open failed" or

@@ -1,6 +1,7 @@
 #include "Pileograph.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstring>
 #include <iterator>
@@ -8,6 +9,7 @@
 #include <numeric>
 #include <utility>
 
+#include "CLibraryAdditions.h"
 #include "FASTAFile.h"
 #include "PrintUtils.h"
 
@@ -153,6 +155,14 @@ void WriteWindow(std::ostream& os, const std::vector<char>& seq, long long first
 
 const char kNotFound[] = "NOT FOUND";
 
+// Opened and not gzip-compressed: kRead.
+InputRead OpenInput(LineReader& lines, int& error) {
+  error = lines.Error();
+  if (!lines.Opened()) return InputRead::kOpenFailed;
+  if (lines.BeginsWith("\x1f\x8b", 2)) return InputRead::kCompressed;
+  return InputRead::kRead;
+}
+
 }  // namespace
 
 bool cmpByPadLoc(padInfo a, padInfo b) { return a.mPadLoc < b.mPadLoc; }
@@ -169,10 +179,13 @@ void Pileograph::ReadSource(std::string path) {
   ReadSource(path, error);
 }
 
-bool Pileograph::ReadSource(const std::string& path, int& error) {
+InputRead Pileograph::ReadSource(const std::string& path, int& error) {
   mInputFiles.Remember(path);
-  FASTAFile fasta;
-  return fasta.Read(path, mSource, error);
+  LineReader lines(path);
+  const InputRead opened = OpenInput(lines, error);
+  if (opened != InputRead::kRead) return opened;
+  if (FASTAFile().Read(lines, mSource, error)) return InputRead::kRead;
+  return error != 0 ? InputRead::kReadFailed : InputRead::kNothingFound;
 }
 
 void Pileograph::ReadCM(const char* path) { ReadCM(std::string(path != nullptr ? path : "")); }
@@ -182,13 +195,41 @@ void Pileograph::ReadCM(std::string path) {
   ReadCM(path, error);
 }
 
-bool Pileograph::ReadCM(const std::string& path, int& error) {
+InputRead Pileograph::ReadCM(const std::string& path, int& error) {
   mInputFiles.Remember(path);
+  LineReader lines(path);
+  const InputRead opened = OpenInput(lines, error);
+  if (opened != InputRead::kRead) return opened;
   const size_t first = mCM.mHits.size();
-  const bool ok = mCM.Parse(path, error);
+  const bool ok = mCM.Parse(lines, error);
+  const bool found = mCM.mHits.size() > first;
   mCM.NormalizeToAlignment(first);
   mCM.RemoveAllButBestMatches();
-  return ok;
+  if (!ok) return InputRead::kReadFailed;
+  return found ? InputRead::kRead : InputRead::kNothingFound;
+}
+
+std::string InputFailure(InputRead result, int error, bool report) {
+  switch (result) {
+    case InputRead::kRead:
+      return "";
+    case InputRead::kOpenFailed:
+    case InputRead::kReadFailed:
+      return std::strerror(error != 0 ? error : EIO);
+    case InputRead::kCompressed:
+      return "gzip-compressed, decompress it first";
+    case InputRead::kNothingFound:
+      break;
+  }
+  return report ? "no alignments found, the pileup shows the contig alone" : "no FASTA record";
+}
+
+void ReportInput(const std::string& path, InputRead result) {
+  const char* why = result == InputRead::kOpenFailed   ? " file open failed"
+                    : result == InputRead::kReadFailed ? " file read failed"
+                    : result == InputRead::kCompressed ? " file is gzip-compressed, not read"
+                                                       : nullptr;
+  if (why != nullptr) std::cout << path << why << std::endl;
 }
 
 void Pileograph::MergeAlignments() {
@@ -424,7 +465,7 @@ void Pileograph::WriteMerged() {
 }
 
 void Pileograph::WriteSideFile(const char* name, const std::function<void(std::ostream&)>& write) {
-  ReportOutput(name, RewriteFile(name, mInputFiles, write));
+  ReportOutput(name, WriteOutputFile(name, mInputFiles, false, write));
 }
 
 // ---------------------------------------------------------------------------
@@ -432,7 +473,8 @@ void Pileograph::WriteSideFile(const char* name, const std::function<void(std::o
 
 void Pileograph::PrintAlignment(const char* path, int start, int end, int width) {
   if (path == nullptr) return;
-  ReportOutput(path, StreamToFile(path, mInputFiles, [&](std::ostream& os) { PrintAlignment(os, start, end, width); }));
+  ReportOutput(path, WriteOutputFile(path, mInputFiles, true,
+                                     [&](std::ostream& os) { PrintAlignment(os, start, end, width); }));
 }
 
 void Pileograph::PrintAlignment(std::ostream& os, int start, int end, int width) {

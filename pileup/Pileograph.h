@@ -24,6 +24,18 @@ struct padInfo {
   int mReadIdx;  // read index of the hit that holds the pad
 };
 
+// How reading an input file went: kNothingFound for a contig file without a
+// record, or a report without a hit.
+enum class InputRead { kRead, kOpenFailed, kReadFailed, kCompressed, kNothingFound };
+
+// Why an input gave nothing, for the program's line on standard error after
+// "pileograph-txt: PATH: "; "" for kRead.
+std::string InputFailure(InputRead result, int error, bool report);
+// The binding's line on standard output for an input that could not be
+// read: "PATH file open failed", "... read failed" or "... is
+// gzip-compressed, not read". Nothing otherwise.
+void ReportInput(const std::string& path, InputRead result);
+
 bool cmpByPadLoc(padInfo a, padInfo b);
 bool cmpByReadIdx(padInfo a, padInfo b);
 
@@ -46,11 +58,11 @@ class Pileograph {
   void ReadSource(std::string path);
   void ReadCM(const char* path);
   void ReadCM(std::string path);
-  // ReadSource and ReadCM that say how reading went: false when the contig
-  // file holds no record or either file cannot be opened or read whole, with
-  // the errno of the failed open or read in `error` (else 0).
-  bool ReadSource(const std::string& path, int& error);
-  bool ReadCM(const std::string& path, int& error);
+  // ReadSource and ReadCM that say how reading went, with the errno of a
+  // failed open or read in `error` (else 0). A gzip-compressed file is not
+  // read.
+  InputRead ReadSource(const std::string& path, int& error);
+  InputRead ReadCM(const std::string& path, int& error);
   // Writes the union contig to "usrctest.fa" on the way.
   void MergeAlignments();
 

@@ -164,6 +164,16 @@ bool LineReader::NextSlow(char*& text, std::size_t& length) {
   }
 }
 
+bool LineReader::BeginsWith(const char* bytes, std::size_t n) {
+  while (mEnd - mPos < n && !mNoMoreData && !mFailed && Refill()) {
+  }
+  if (mError != 0 && !mFailed) {
+    mFailed = true;
+    SetState(std::ios::badbit | std::ios::failbit);
+  }
+  return mEnd - mPos >= n && std::memcmp(mBuf.data() + mPos, bytes, n) == 0;
+}
+
 // Moves the unread characters to the front and reads after them; the buffer
 // doubles when they leave less than half a block free. False at the end of the
 // input or when the read failed (mError).

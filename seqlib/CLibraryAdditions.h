@@ -85,6 +85,9 @@ class LineReader {
     std::size_t length = 0;
     return Next(text, length);
   }
+  // True when the input's first `n` bytes are `bytes`; reads no further
+  // than it must, and the lines still begin with them.
+  bool BeginsWith(const char* bytes, std::size_t n);
   // As the stream's eof() || fail() after the same GetLine calls.
   bool Ended() const { return mAtEnd || mFailed; }
   bool Opened() const { return mFd >= 0 || mIn != nullptr; }

@@ -253,6 +253,10 @@ bool FASTAFile::Read(std::string name, Sequence& seq) {
 
 bool FASTAFile::Read(std::string name, Sequence& seq, int& error) {
   LineReader lines(name);
+  return Read(lines, seq, error);
+}
+
+bool FASTAFile::Read(LineReader& lines, Sequence& seq, int& error) {
   std::vector<Sequence> read(kListStep);
   const bool ok = lines.Opened() && ReadRecords(lines, read, -1);
   error = lines.Error();

@@ -15,6 +15,8 @@
 #include "Sequence.h"
 #include "SequenceQuality.h"
 
+class LineReader;
+
 class FASTAFile {
  public:
   int mReserveLength;  // characters (or values) reserved per record read
@@ -31,6 +33,7 @@ class FASTAFile {
   bool Read(std::string name, Sequence& seq);  // silent when the file cannot be opened
   // The same, with the errno of a failed open or read in `error` (else 0).
   bool Read(std::string name, Sequence& seq, int& error);
+  bool Read(LineReader& lines, Sequence& seq, int& error);
   bool Read0(std::string name, SequenceVector& list);  // base letters only, whole header as description
   bool Read0(std::string name, Sequence& seq);
   // One record per call; `buf` carries the next header line, primed with '1'.

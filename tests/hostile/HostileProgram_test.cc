@@ -131,6 +131,7 @@ TEST(HostileProgram, DegenerateFilesEndCleanly) {
   const std::string nuls(65536, '\0');
   const std::string garbage = hostile::Garbage(1 << 20, 7);
   const std::string noRecord = "pileograph-txt: contig.fa: no FASTA record\n";
+  const std::string noHits = "pileograph-txt: report.cm: no alignments found, the pileup shows the contig alone\n";
   struct Case {
     const char* mWhat;
     std::string mContig;
@@ -141,11 +142,11 @@ TEST(HostileProgram, DegenerateFilesEndCleanly) {
   };
   const Case cases[] = {
       {"empty contig", "", report, 1, noRecord.c_str(), ""},
-      {"empty report", contig, "", 0, "", "contig-alone.pileup"},
+      {"empty report", contig, "", 0, noHits.c_str(), "contig-alone.pileup"},
       {"both empty", "", "", 1, noRecord.c_str(), ""},
       {"NUL contig", nuls, report, 1, noRecord.c_str(), ""},
-      {"NUL report", contig, nuls, 0, "", "contig-alone.pileup"},
-      {"NUL line after the header", ">contig\n" + nuls + "\nACGT\n", "", 0, "", nullptr},
+      {"NUL report", contig, nuls, 0, noHits.c_str(), "contig-alone.pileup"},
+      {"NUL line after the header", ">contig\n" + nuls + "\nACGT\n", "", 0, noHits.c_str(), nullptr},
       {"garbage report", contig, garbage, 0, nullptr, nullptr},
       {"garbage contig", garbage, report, 0, nullptr, nullptr},
       {"CR LF everywhere", Crlf(contig), Crlf(report), 0, "", "basic.pileup"},
@@ -441,8 +442,9 @@ TEST(HostileProgram, FailedReadsAndWritesAreReported) {
     std::string mStdout;
     std::string mStderr;
     const std::string& mUsrctest;  // what usrctest.fa holds after the run
+    const char* mAlso = "";        // a second fault
   };
-  const std::string empty;
+  const std::string empty, firstWrite = cleanUnion.substr(0, 256 * 1024);  // the program's write buffer
   const Case cases[] = {
       {"contig.fa", "read", "EIO", "1", 1, "Read contig..done.\n",
        "pileograph-txt: contig.fa: Input/output error\n", earlier},
@@ -450,23 +452,24 @@ TEST(HostileProgram, FailedReadsAndWritesAreReported) {
        "pileograph-txt: contig.fa: Input/output error\n", earlier},
       {"report.cm", "read", "EIO", "1", 1, partial, "pileograph-txt: report.cm: Input/output error\n", earlier},
       {"report.cm", "read", "EIO", "2", 1, partial, "pileograph-txt: report.cm: Input/output error\n", earlier},
-      {"usrctest.fa", "fallocate", "EOPNOTSUPP", "1+", 0, kConsole, "", cleanUnion},
+      {"usrctest.fa", "ftruncate", "EIO", "1", 0, writeFailed, "", earlier},  // not cut, not written
       {"usrctest.fa", "flock", "ENOLCK", "1+", 0, kConsole, "", cleanUnion},
       {"", "statx", "ENOSYS", "1+", 0, kConsole, "", cleanUnion},  // an old kernel
-      {"usrctest.fa", "fallocate", "ENOSPC", "1+", 0, writeFailed, "", earlier},
-      {"usrctest.fa", "write", "EIO", "1", 0, writeFailed, "", earlier},
+      {"", "statx", "EPERM", "1+", 0, kConsole, "", cleanUnion},   // a seccomp filter
+      {"usrctest.fa", "write", "EIO", "2", 0, writeFailed, "", firstWrite, "ftruncate:error=EIO:when=2+"},
+      {"usrctest.fa", "write", "EIO", "1", 0, writeFailed, "", empty},
       {"usrctest.fa", "write", "EIO", "2", 0, writeFailed, "", empty},  // never old and new mixed
       {"pileup.txt", "write,writev", "ENOSPC", "1+", 1, kConsole,
        "pileograph-txt: pileup.txt: No space left on device\n", cleanUnion},
   };
   for (const Case& c : cases) {
-    const std::string what = std::string(c.mCalls) + " " + c.mWhen + " of " + c.mFile;
+    const std::string what = std::string(c.mCalls) + " " + c.mWhen + " of " + c.mFile + " " + c.mAlso;
     ScratchDir dir;
     prepare(dir);
     hostile::WriteFile(dir / "usrctest.fa", earlier);
     const std::string file = *c.mFile == '\0' ? "" : dir / c.mFile;
-    const ChildResult r = hostile::RunChild(hostile::FailingCalls(file, c.mCalls, c.mError, c.mWhen, args),
-                                            dir.Path(), TimeLimit(20));
+    const ChildResult r = hostile::RunChild(
+        hostile::FailingCalls(file, c.mCalls, c.mError, c.mWhen, args, c.mAlso), dir.Path(), TimeLimit(20));
     ExpectSound(dir, r, c.mStatus, what);
     EXPECT_EQ(r.mStdout, c.mStdout) << what;
     EXPECT_EQ(r.mStderr, c.mStderr) << what;
@@ -543,34 +546,57 @@ struct Mounts {
   ~Mounts() { for (auto p = mPaths.rbegin(); p != mPaths.rend(); ++p) umount2(p->c_str(), MNT_DETACH); }
 };
 
-// A full copy-on-write file system: the space reserved for usrctest.fa does
-// not cover its rewrite, which fails midway. It is left as it was or empty,
-// never new followed by old, and the run goes on.
+// A full copy-on-write file system, and a subvolume all but at its quota:
+// the rewrite of usrctest.fa may fail midway. It is left as it was, empty,
+// whole or the start of the new file, never new followed by old; the console
+// says so unless it is whole, and the run goes on.
 TEST(HostileProgram, FullBtrfsLeavesNoMix) {
   if (geteuid() != 0) GTEST_SKIP() << "needs root to mount";
-  ScratchDir dir;
-  ASSERT_TRUE(hostile::Generate(dir.Path(), 1000000, 20));  // usrctest.fa of 1 MB
-  ASSERT_EQ(RunProgram(dir).mStatus, 0);
-  // 128 MiB, sparse (data and metadata apart, as on a real disk), holding the earlier
-  // file and then full but for 512 KiB: half of what the rewrite needs.
-  const ChildResult made = hostile::RunChild(
-      {"/bin/sh", "-c", "PATH=$PATH:/usr/sbin:/sbin; command -v mkfs.btrfs >/dev/null || exit 2; "
-                        "truncate -s 128M img && mkfs.btrfs -q img >/dev/null 2>&1 && mkdir full && "
-                        "mount -o loop img full && head -c 3M /dev/zero | tr '\\0' e >full/usrctest.fa && "
-                        "head -c 512K /dev/zero >full/spare && { cat /dev/zero >full/filler 2>/dev/null; "
-                        "sync && rm full/spare && sync; }"},
-      dir.Path(), 60);
-  const Mounts mounts{{dir / "full"}};
-  if (made.mStatus != 0) GTEST_SKIP() << (made.mStatus == 2 ? "mkfs.btrfs is not installed" : "cannot mount a btrfs");
-  const ChildResult r = hostile::RunChild({"/bin/sh", "-c", "cd full && exec \"$0\" \"$@\"", PILEOGRAPH_TXT,
-                                           "../contig.fa", "../report.cm", "../full.txt"},
-                                          dir.Path(), TimeLimit(120));
-  EXPECT_EQ(r.mStatus, 0) << r.mStderr;
-  EXPECT_EQ(r.mStdout, "Read contig..done.\nParse CM..done.\nMerging alignments...ConstructSource...usrctest.fa "
-                       "file write failed\nInit With Queries ...MergePads...done.\n");
-  const std::string left = hostile::ReadFile(dir / "full/usrctest.fa");
-  EXPECT_TRUE(left == std::string(3 << 20, 'e') || left.empty()) << left.size() << " B";
-  EXPECT_TRUE(hostile::ReadFile(dir / "full.txt") == hostile::ReadFile(dir / "pileup.txt"));
+  // 128 MiB, sparse (data and metadata apart, as on a real disk), with a 3 MB earlier usrctest.fa.
+  const std::string make = "PATH=$PATH:/usr/sbin:/sbin; command -v mkfs.btrfs >/dev/null || exit 2; "
+                           "truncate -s 128M img && mkfs.btrfs -q img >/dev/null 2>&1 && mkdir fs && "
+                           "mount -o loop img fs || exit 3; early() { head -c 3M /dev/zero | tr '\\0' e >\"$1\"; }; ";
+  struct Case {
+    const char* mWhat;
+    int mContig;  // gen_cm's contig length, about the size of usrctest.fa
+    const char* mFolder;
+    const char* mFill;
+  };
+  const Case cases[] = {
+      // Full but for 512 KiB: half of what the rewrite needs.
+      {"full", 1000000, "fs", "early fs/usrctest.fa && head -c 512K /dev/zero >fs/spare && "
+                              "{ cat /dev/zero >fs/filler 2>/dev/null; sync && rm fs/spare && sync; }"},
+      // 128 KiB to spare under the limit, for 300 KiB to write.
+      {"quota", 300000, "fs/sub", "btrfs quota enable fs && btrfs subvolume create fs/sub >/dev/null && "
+                                  "early fs/sub/usrctest.fa && sync && timeout 20 btrfs quota rescan -w fs >/dev/null "
+                                  "&& used=$(btrfs qgroup show -rf --raw fs/sub | awk '$1 ~ /^0\\// { print $2 }') "
+                                  "&& btrfs qgroup limit $((used + 131072)) fs/sub"},
+  };
+  const std::string writeFailed = "Read contig..done.\nParse CM..done.\nMerging alignments...ConstructSource..."
+                                  "usrctest.fa file write failed\nInit With Queries ...MergePads...done.\n";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.mWhat);
+    ScratchDir dir;
+    ASSERT_TRUE(hostile::Generate(dir.Path(), c.mContig, 20));
+    ASSERT_EQ(RunProgram(dir).mStatus, 0);
+    const std::string whole = hostile::ReadFile(dir / "usrctest.fa");
+    ASSERT_GT(whole.size(), 256u * 1024);  // more than is spare, and written in two or more
+    const ChildResult made = hostile::RunChild({"/bin/sh", "-c", make + c.mFill}, dir.Path(), 60);
+    const Mounts mounts{{dir / "fs"}};
+    if (made.mStatus == 2 || made.mStatus == 3) {
+      GTEST_SKIP() << (made.mStatus == 2 ? "mkfs.btrfs is not installed" : "cannot mount a btrfs");
+    }
+    ASSERT_EQ(made.mStatus, 0) << made.mStderr;
+    const ChildResult r = hostile::RunChild({"/bin/sh", "-c", std::string("cd ") + c.mFolder + " && exec \"$0\" \"$@\"",
+                                             PILEOGRAPH_TXT, dir / "contig.fa", dir / "report.cm", dir / "run.txt"},
+                                            dir.Path(), TimeLimit(120));
+    EXPECT_EQ(r.mStatus, 0) << r.mStderr;
+    EXPECT_TRUE(hostile::ReadFile(dir / "run.txt") == hostile::ReadFile(dir / "pileup.txt"));
+    const std::string left = hostile::ReadFile(dir / (c.mFolder + std::string("/usrctest.fa")));
+    const bool start = left.size() <= whole.size() && whole.compare(0, left.size(), left) == 0;
+    EXPECT_TRUE(start || left == std::string(3 << 20, 'e')) << left.size() << " B";
+    EXPECT_EQ(r.mStdout, left == whole ? kConsole : writeFailed) << left.size() << " B";
+  }
 }
 
 // Root may write anywhere; `args` run as `user` (group `user`, and `groups`
@@ -697,10 +723,11 @@ const std::string kFifo = "<fifo>", kAbsent = "<absent>", kBigPileup = "<big>", 
 
 // A run and how it ends; unless given: small files, no wrapping or fault, status 0, the whole
 // console. File(): bytes, kFifo, "->x" a symbolic link ("~>x" one of user 65534), "=>x" a hard link,
-// written first. Fail(): `calls` on `file` fail with `error` from the `when`-th on, `also` a 2nd fault.
+// "z>x" the gzip of x, written first. Fail(): `calls` on `file` ("": any) fail with `error` from the
+// `when`-th on, `also` a 2nd fault.
 // ReadOnly(): the pileup in read-only ro/, run as nobody, as with Nobody(). In(): run in that folder;
 // Tmpfs(): a 64 KiB file system there. Bind(): file `from` mounted on `to`. Sticky(): the folder 1777.
-// Held(): `name` locked (flock, shared) by another process through the run.
+// Held(): `name` locked (flock, shared) by another process through the run; Leased(): a read lease.
 struct Row {
   Row(const char* id, const char* what) : mId(id), mWhat(what) {}
   Row& Big() { mBig = true; return *this; }
@@ -723,6 +750,7 @@ struct Row {
   Row& Bind(const std::string& from, const std::string& to) { mBind = {from, to}; return *this; }
   Row& Sticky() { mSticky = true; return *this; }
   Row& Held(const std::string& name) { mHeld = name; return *this; }
+  Row& Leased(const std::string& name) { mHeld = name; mLease = true; return *this; }
   Row& Status(int status) { mStatus = status; return *this; }
   Row& Stdout(const std::string& text) { mStdout = text; return *this; }
   Row& Stderr(const std::string& text) { mStderr = text; return *this; }
@@ -733,14 +761,15 @@ struct Row {
   std::vector<std::pair<std::string, std::string>> mFiles, mLeft;
   std::pair<std::string, std::string> mBind;
   Wrapping mWrap = kNone;
-  bool mBig = false, mReadOnly = false, mNobody = false, mTmpfs = false, mSticky = false;
+  bool mBig = false, mReadOnly = false, mNobody = false, mTmpfs = false, mSticky = false, mLease = false;
   int mStatus = 0;
 };
 void PrintTo(const Row& row, std::ostream* out) { *out << row.mWhat; }
 
 // Pipes without readers, a pileup that cannot be removed or has a second
-// name, usrctest.fa that is an input, hits against another subject, and
-// memory that runs out: exact console, status and the files left.
+// name, usrctest.fa that is an input or in use, hits against another subject
+// or none, compressed inputs, and memory that runs out: exact console, status
+// and the files left.
 std::vector<Row> SurroundingRows() {
   const std::string contig = Data("contig.fa"), report = Data("report.cm"), basic = Data("basic.pileup");
   const std::string oneOther = std::string(report).replace(report.find("(0)    contig "), 14, "(0)    contigX");
@@ -766,6 +795,12 @@ std::vector<Row> SurroundingRows() {
   };
   auto refused = [](const std::string& path, const std::string& input) {
     return "pileograph-txt: " + path + ": is the " + input + " file, not overwritten\n";
+  };
+  auto noHits = [](const std::string& path) {
+    return "pileograph-txt: " + path + ": no alignments found, the pileup shows the contig alone\n";
+  };
+  auto gzipped = [](const std::string& path) {
+    return "pileograph-txt: " + path + ": gzip-compressed, decompress it first\n";
   };
   return {
       Row("ClosedStdout", "standard output a closed pipe").Wrap(kClosedStdout).Stdout("").Left("pileup.txt", basic),
@@ -814,7 +849,14 @@ std::vector<Row> SurroundingRows() {
           .Args({"usrctest.fa", "report.cm", "usrctest.fa"}).Status(1).Stdout("")
           .Stderr(refused("usrctest.fa", "contig")).Left("usrctest.fa", contig),
       Row("DevNullTwice", "/dev/null the report and the pileup").Args({"contig.fa", "/dev/null", "/dev/null"})
-          .Left("usrctest.fa", ">UnionSource \nACGTACGTACG\n"),
+          .Stderr(noHits("/dev/null")).Left("usrctest.fa", ">UnionSource \nACGTACGTACG\n"),
+      Row("NoAlignmentsContigTwice", "the contig given as the report").Args({"contig.fa", "contig.fa", "pileup.txt"})
+          .Stderr(noHits("contig.fa")).Left("pileup.txt", Data("contig-alone.pileup")),
+      Row("GzipReport", "a gzipped report").File("r.cm.gz", "z>report.cm").File("pileup.txt", "earlier\n")
+          .Args({"contig.fa", "r.cm.gz", "pileup.txt"}).Status(1).Stdout("Read contig..done.\nParse CM..done.\n")
+          .Stderr(gzipped("r.cm.gz")).Left("pileup.txt", "earlier\n").Left("usrctest.fa", kAbsent),
+      Row("GzipContig", "a gzipped contig").File("c.fa.gz", "z>contig.fa").Args({"c.fa.gz", "report.cm", "pileup.txt"})
+          .Status(1).Stdout("Read contig..done.\n").Stderr(gzipped("c.fa.gz")).Left("pileup.txt", kAbsent),
       Row("UsrctestFifo", "usrctest.fa a FIFO").File("usrctest.fa", kFifo).Stdout(console("open failed"))
           .Left("usrctest.fa", kFifo).Left("pileup.txt", basic),
       Row("UsrctestReadOnly", "usrctest.fa that nobody may write").Nobody().File("usrctest.fa", "earlier\n")
@@ -824,11 +866,11 @@ std::vector<Row> SurroundingRows() {
           .Left("ro/usrctest.fa", unionFa).Left("ro/pileup.txt", basic),
       Row("UsrctestFullFolder", "the current folder full").Big().In("full").Tmpfs()
           .Args({"../contig.fa", "../report.cm", "../pileup.txt"}).File("full/usrctest.fa", earlier)
-          .File("full/filler", filler).Stdout(console("write failed")).Left("full/usrctest.fa", earlier)
+          .File("full/filler", filler).Stdout(console("write failed")).Left("full/usrctest.fa", "")
           .Left("pileup.txt", kBigPileup),
       Row("UsrctestFullReadOnlyFolder", "the current folder full and read-only").Big().ReadOnly().In("ro").Tmpfs()
           .Args({"../contig.fa", "../report.cm", "../pileup.txt"}).File("ro/usrctest.fa", earlier)
-          .File("ro/filler", filler).Stdout(console("write failed")).Left("ro/usrctest.fa", earlier)
+          .File("ro/filler", filler).Stdout(console("write failed")).Left("ro/usrctest.fa", "")
           .Left("pileup.txt", kBigPileup),
       Row("UsrctestOtherUsersLink", "usrctest.fa another user's link in a sticky folder").Sticky()
           .File("mine.fa", "mine\n").File("usrctest.fa", "~>mine.fa").Stdout(console("open failed"))
@@ -838,6 +880,13 @@ std::vector<Row> SurroundingRows() {
       Row("UsrctestInUse", "usrctest.fa locked by a reader or a stopped run").File("usrctest.fa", "earlier\n")
           .Held("usrctest.fa").Stdout(console("is in use, not written")).Left("usrctest.fa", "earlier\n")
           .Left("pileup.txt", basic),
+      Row("UsrctestLeased", "usrctest.fa leased by a reader").File("usrctest.fa", "earlier\n").Leased("usrctest.fa")
+          .Stdout(console("is in use, not written")).Left("usrctest.fa", "earlier\n").Left("pileup.txt", basic),
+      Row("PileupLeased", "the pileup leased by a reader").File("pileup.txt", "earlier\n").Leased("pileup.txt")
+          .Status(1).Stderr("pileograph-txt: pileup.txt: is in use, not written\n").Left("pileup.txt", "earlier\n"),
+      Row("UsrctestContigNoStatx", "contig ./usrctest.fa, statx refused for every file").File("usrctest.fa", contig)
+          .Args({"./usrctest.fa", "report.cm", "pileup.txt"}).Fail("", "", "statx", "EPERM", "1+").Stdout(mergeInput)
+          .Left("usrctest.fa", contig).Left("pileup.txt", basic),
       Row("UsrctestLinkToLongName", "usrctest.fa a link to a name of 250 characters")
           .File("usrctest.fa", "->" + longName).Left(longName, unionFa),
       Row("CloseFailsOnReadOnlyPileup", "close fails, the pileup read-only").Nobody().Wrap(kReadOnlyFiles)
@@ -857,7 +906,7 @@ const BigData& Big() { static const BigData big; return big; }
 using Surroundings = testing::TestWithParam<Row>;
 TEST_P(Surroundings, Runs) {
   const Row& row = GetParam();
-  if (!row.mFail.empty() && hostile::Strace().empty()) GTEST_SKIP() << "strace is not installed";
+  if (!row.mFailCalls.empty() && hostile::Strace().empty()) GTEST_SKIP() << "strace is not installed";
   if (row.mWrap == kNoMemory && hostile::kSanitized) {
     GTEST_SKIP() << "a sanitizer reserves more address space than ulimit -v allows";
   }
@@ -891,6 +940,9 @@ TEST_P(Surroundings, Runs) {
       std::filesystem::create_symlink(bytes.substr(2), dir / name);
     } else if (bytes.rfind("=>", 0) == 0) {
       ASSERT_EQ(link((dir / bytes.substr(2)).c_str(), (dir / name).c_str()), 0);
+    } else if (bytes.rfind("z>", 0) == 0) {
+      const std::vector<std::string> gzip = {"/bin/sh", "-c", "gzip -n -c \"$0\" >\"$1\"", bytes.substr(2), name};
+      if (hostile::RunChild(gzip, dir.Path(), 10).mStatus != 0) GTEST_SKIP() << "gzip cannot run";
     } else {
       hostile::WriteFile(dir / name, bytes);
     }
@@ -918,8 +970,9 @@ TEST_P(Surroundings, Runs) {
   }
   if (row.mWrap == kReadOnlyFiles) args.insert(args.begin(), {"/bin/sh", "-c", "umask 222 && exec \"$0\" \"$@\""});
   if (!row.mIn.empty()) args.insert(args.begin(), {"/bin/sh", "-c", "cd " + row.mIn + " && exec \"$0\" \"$@\""});
-  if (!row.mFail.empty()) {
-    args = hostile::FailingCalls(dir / row.mFail, row.mFailCalls, row.mFailError, row.mFailWhen, args, row.mAlso);
+  if (!row.mFailCalls.empty()) {
+    const std::string file = row.mFail.empty() ? "" : dir / row.mFail;
+    args = hostile::FailingCalls(file, row.mFailCalls, row.mFailError, row.mFailWhen, args, row.mAlso);
   }
   if (row.mWrap == kHead) args.insert(args.begin(), {"/bin/bash", "-c", "set -o pipefail; \"$0\" \"$@\" | head -c 5"});
   if (row.mWrap == kNoMemory) args.insert(args.begin(), {"/bin/bash", "-c", "ulimit -v 150000 && exec \"$0\" \"$@\""});
@@ -935,7 +988,13 @@ TEST_P(Surroundings, Runs) {
     _exit(fd >= 0 && read(fd, bytes, sizeof bytes) > 0 ? 0 : 1);
   }
   const int holder = row.mHeld.empty() ? -1 : open((dir / row.mHeld).c_str(), O_RDONLY | O_CLOEXEC);
-  if (holder >= 0) {
+  if (holder >= 0 && row.mLease) {
+    signal(SIGIO, SIG_IGN);  // sent to the holder when a writer opens the file
+    if (fcntl(holder, F_SETLEASE, F_RDLCK) != 0) {
+      close(holder);
+      GTEST_SKIP() << "cannot take a lease here: " << std::strerror(errno);
+    }
+  } else if (holder >= 0) {
     ASSERT_EQ(flock(holder, LOCK_SH), 0);
   }
   // A loaded machine stretches the wall time: the wall limit only catches a run that waits.
@@ -950,6 +1009,7 @@ TEST_P(Surroundings, Runs) {
   EXPECT_EQ(Hidden(dir.Path()) + Hidden(dir / (row.mIn.empty() ? "." : row.mIn)), "");
   EXPECT_FALSE(r.mTimedOut);
   EXPECT_LT(r.mCpuSeconds, TimeLimit(10));
+  EXPECT_TRUE(!row.mLease || r.mSeconds < 30) << "waited " << r.mSeconds << " s for a lease to break";
   EXPECT_TRUE(r.mExited) << "killed by signal " << r.mSignal << "\n" << r.mStderr;
   EXPECT_EQ(r.mStatus, row.mStatus);
   EXPECT_EQ(r.mStdout, row.mStdout);

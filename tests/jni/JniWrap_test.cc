@@ -434,6 +434,37 @@ TEST_F(JniWrap, PathStringsAreBorrowedForOneCall) {
   Java_JPileographJNI_delete_1Pileograph(env, nullptr, self);
 }
 
+// A file the loaders cannot read is said on standard output, in both forms,
+// and the engine keeps what it held.
+TEST_F(JniWrap, LoadersSayWhatTheyCannotRead) {
+  std::filesystem::create_directory("folder");
+  std::ofstream("contig.fa.gz", std::ios::binary) << std::string("\x1f\x8b\x08\x00", 4) << "deflated";
+  const char* cases[][2] = {
+      {"none.fa", " file open failed\n"},
+      {"folder", " file open failed\n"},
+      {"/proc/self/mem", " file read failed\n"},  // reading its first page fails with EIO
+      {"contig.fa.gz", " file is gzip-compressed, not read\n"},
+      {"empty.fa", ""},  // opens and holds nothing: no word
+  };
+  std::ofstream("empty.fa") << "";
+  const jlong self = Java_JPileographJNI_new_1Pileograph(env, nullptr);
+  Pileograph* e = P<Pileograph>(self);
+  for (const auto& [name, why] : cases) {
+    const std::string path = name;
+    testing::internal::CaptureStdout();
+    Java_JPileographJNI_Pileograph_1ReadSource_1_1SWIG_10(env, nullptr, self, JStr(path));
+    Java_JPileographJNI_Pileograph_1ReadCM_1_1SWIG_10(env, nullptr, self, JStr(path));
+    Java_JPileographJNI_Pileograph_1ReadSource_1_1SWIG_11(env, nullptr, self, H(&path));
+    Java_JPileographJNI_Pileograph_1ReadCM_1_1SWIG_11(env, nullptr, self, H(&path));
+    const std::string line = why[0] == '\0' ? "" : path + why;
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), line + line + line + line);
+    ExpectNone();
+  }
+  EXPECT_EQ(e->GetSourceSize(), 0);
+  EXPECT_TRUE(e->mCM.mHits.empty());
+  Java_JPileographJNI_delete_1Pileograph(env, nullptr, self);
+}
+
 TEST_F(JniWrap, PadRecordsAndComparators) {
   const jlong a = Java_JPileographJNI_new_1padInfo(env, nullptr);
   const jlong b = Java_JPileographJNI_new_1padInfo(env, nullptr);

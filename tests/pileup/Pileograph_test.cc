@@ -7,11 +7,14 @@
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/file.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <climits>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -563,8 +566,8 @@ TEST_F(PileographFiles, MergeWithoutHitsAndMissingFiles) {
 }
 
 // The file-name PrintAlignment: a line says why a file was not written, a
-// failed write leaves no partial pileup, a file someone holds locked is not
-// waited for, and a named pipe takes it once a reader comes.
+// failed write leaves no partial pileup, a file someone holds locked or
+// leased is not waited for, and a named pipe takes it once a reader comes.
 TEST_F(PileographFiles, PrintAlignmentToFile) {
   Pileograph pg;
   PrintExample(pg);
@@ -572,6 +575,10 @@ TEST_F(PileographFiles, PrintAlignmentToFile) {
   WriteFile("held.txt", "earlier\n");
   const int holder = open("held.txt", O_RDONLY | O_CLOEXEC);
   ASSERT_EQ(flock(holder, LOCK_SH), 0);
+  WriteFile("leased.txt", "earlier\n");
+  signal(SIGIO, SIG_IGN);  // the lease holder is told of the open that breaks it
+  const int leaser = open("leased.txt", O_RDONLY | O_CLOEXEC);
+  ASSERT_EQ(fcntl(leaser, F_SETLEASE, F_RDLCK), 0) << std::strerror(errno);
   struct Case {
     const char* mWhat;
     const char* mPath;
@@ -584,6 +591,8 @@ TEST_F(PileographFiles, PrintAlignmentToFile) {
       {"emptied first", "pileup.txt", 5, 5, RLIM_INFINITY, "", Print(pg, 5, 5, 5)},
       {"missing folder", "no_dir/pileup.txt", 0, -1, RLIM_INFINITY, "no_dir/pileup.txt file open failed\n", ""},
       {"locked by another", "held.txt", 0, -1, RLIM_INFINITY, "held.txt file is in use, not written\n",
+       "earlier\n"},
+      {"leased by a reader", "leased.txt", 0, -1, RLIM_INFINITY, "leased.txt file is in use, not written\n",
        "earlier\n"},
       {"write fails midway", "pileup.txt", 0, -1, 10, "pileup.txt file write failed\n", ""},
   };
@@ -606,6 +615,7 @@ TEST_F(PileographFiles, PrintAlignmentToFile) {
   }
   signal(SIGXFSZ, SIG_DFL);
   close(holder);
+  close(leaser);
   EXPECT_FALSE(std::filesystem::exists("no_dir"));
   pg.PrintAlignment(nullptr, 0, -1, 5);
   ASSERT_EQ(mkfifo("pipe", 0600), 0);
@@ -654,6 +664,57 @@ TEST_F(PileographFiles, DeletedInputsLeaveSideFilesWritable) {
     pg.WriteMerged();
     EXPECT_EQ(GetCapturedStdout(), "ConstructSource...Init With Queries ...MergePads...") << round;
     EXPECT_EQ(ReadFile("usrctest.fa"), ReadFile("usource.out")) << round;
+  }
+}
+
+// Overlayfs copies a file of its lower layer up when it is touched or linked:
+// same inode number, new birth time. The contig read before stays an input.
+TEST_F(PileographFiles, InputsCopiedUpOnOverlayStayInputs) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to mount";
+  const std::string contig = ReadFile(TEST_DATA_DIR "/layout_contig.fa");
+  struct Case {
+    const char* mWhat;
+    bool mLinkUsrctest;  // usrctest.fa made a hard link of the contig; else the contig touched
+    std::string mSays;
+  };
+  const Case cases[] = {
+      {"the contig touched, the pileup printed onto it", false,
+       "ConstructSource...Init With Queries ...MergePads...contig.fa file is an input, not written\n"},
+      {"usrctest.fa a hard link of the contig", true,
+       "ConstructSource...usrctest.fa file is an input, not written\nInit With Queries ...MergePads..."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.mWhat);
+    const std::string layers = (mDir / std::to_string(&c - cases)).string();
+    std::filesystem::create_directory(layers);
+    if (mount("tmpfs", layers.c_str(), "tmpfs", 0, "size=1m") != 0) GTEST_SKIP() << std::strerror(errno);
+    for (const char* sub : {"lower", "upper", "work", "merged"}) std::filesystem::create_directory(layers + "/" + sub);
+    WriteFile(layers + "/lower/contig.fa", contig);
+    WriteFile(layers + "/lower/report.cm", ReadFile(TEST_DATA_DIR "/layout_first.cm"));
+    const std::string options =
+        "lowerdir=" + layers + "/lower,upperdir=" + layers + "/upper,workdir=" + layers + "/work";
+    const bool mounted = mount("overlay", (layers + "/merged").c_str(), "overlay", 0, options.c_str()) == 0;
+    const int why = errno;
+    if (mounted) {
+      std::filesystem::current_path(layers + "/merged");
+      Pileograph pg;
+      pg.ReadSource("contig.fa");
+      pg.ReadCM("report.cm");
+      if (c.mLinkUsrctest) {
+        EXPECT_EQ(link("contig.fa", "usrctest.fa"), 0);
+      } else {
+        EXPECT_EQ(utimensat(AT_FDCWD, "contig.fa", nullptr, 0), 0);
+      }
+      CaptureStdout();
+      pg.MergeAlignments();
+      if (!c.mLinkUsrctest) pg.PrintAlignment("contig.fa", 0, -1, 5);
+      EXPECT_EQ(GetCapturedStdout(), c.mSays);
+      EXPECT_EQ(ReadFile("contig.fa"), contig);
+      std::filesystem::current_path(mDir);
+      umount2((layers + "/merged").c_str(), MNT_DETACH);
+    }
+    umount2(layers.c_str(), MNT_DETACH);
+    if (!mounted) GTEST_SKIP() << "cannot mount an overlay here: " << std::strerror(why);
   }
 }
 
