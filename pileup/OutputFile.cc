@@ -63,6 +63,7 @@ bool Identify(int dirfd, const char* path, int flags, FileId& id, mode_t& mode) 
   return true;
 }
 
+// open(2), again when a signal interrupts it.
 int OpenRetrying(const char* path, int flags) {
   int fd;
   do {
@@ -137,6 +138,7 @@ int Render(FdBuffer& buffer, const std::function<void(std::ostream&)>& write) {
 }
 
 }  // namespace
+
 FdBuffer::FdBuffer(int fd) : mFd(fd), mBuf(kBufferBytes) { setp(mBuf.data(), mBuf.data() + mBuf.size()); }
 
 bool FdBuffer::Drain() {
