@@ -71,17 +71,26 @@ const char* DiscardClosed(const char* path, const struct stat& written) {
 
 }  // namespace
 
-bool WritePileup(Pileograph& pg, const char* path, int start, int end, std::string& failure) {
-  // Not waiting: a file another holds a lease on fails at once; a FIFO still waits for its reader.
-  const int flags = O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC;
-  int fd = open(path, flags | O_NONBLOCK, 0666);
-  if (fd < 0 && errno == ENXIO) fd = open(path, flags, 0666);
+bool WritePileup(Pileograph& pg, const char* path, const char* contigPath, int start, int end,
+                 std::string& failure) {
+  bool regular = false;
+  Written opened;
+  FileId id;
+  const int fd = OpenOutputFile(path, pg.ReadFiles(), true, regular, opened, id);
   if (fd < 0) {
-    failure = errno == EWOULDBLOCK ? "is in use, not written" : std::strerror(errno != 0 ? errno : EIO);
+    failure = std::strerror(errno != 0 ? errno : EIO);
+    if (opened == Written::kInUse) failure = "is in use, not written";
+    if (opened == Written::kIsInput) {
+      failure = std::string("is the ") + (*pg.ReadFiles().Find(id) == contigPath ? "contig" : "report") +
+                " file, not overwritten";
+    }
     return false;
   }
-  const int now = fcntl(fd, F_GETFL);
-  if (now != -1) fcntl(fd, F_SETFL, now & ~O_NONBLOCK);  // a pipe's writes wait for room
+  if (regular && ftruncate(fd, 0) != 0) {  // not cut: left as it was
+    failure = std::strerror(errno);
+    close(fd);
+    return false;
+  }
   struct stat written;
   if (fstat(fd, &written) != 0) written.st_mode = 0;  // unknown: never removed
 
@@ -109,7 +118,7 @@ const char* InputAtPileupPath(const char* path, const char* contigPath, const ch
   FileId pileup;
   FileId input;
   if (!GetFileId(path, pileup)) return nullptr;
-  if (GetFileId(contigPath, input) && IsOneOf(pileup, {input})) return "contig";
-  if (GetFileId(reportPath, input) && IsOneOf(pileup, {input})) return "report";
+  if (GetFileId(contigPath, input) && SameFile(pileup, input)) return "contig";
+  if (GetFileId(reportPath, input) && SameFile(pileup, input)) return "report";
   return nullptr;
 }

@@ -7,13 +7,15 @@
 
 #include "Pileograph.h"
 
-// Creates or empties `path` and writes the text pileup of `pg` there in
-// blocks of 100 columns from `start` (see Pileograph::PrintAlignment).
+// Writes the text pileup of `pg` to `path` in blocks of 100 columns from
+// `start` (see Pileograph::PrintAlignment), opened as OpenOutputFile does
+// against the files `pg` has read (`contigPath`: the contig), then cut.
 // Returns true when the whole pileup was written and closed. Otherwise
 // `failure` holds the reason (with what is left of the file when it could
-// not be removed), and a regular file written in part has been emptied and
+// not be removed); a regular file written in part has been emptied and
 // removed from the place the path leads to; a link, pipe or device stays.
-bool WritePileup(Pileograph& pg, const char* path, int start, int end, std::string& failure);
+bool WritePileup(Pileograph& pg, const char* path, const char* contigPath, int start, int end,
+                 std::string& failure);
 
 // "contig" or "report" when `path` leads to the same regular file as
 // `contigPath` or `reportPath`; nullptr when writing it destroys no input.

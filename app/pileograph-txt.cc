@@ -131,9 +131,9 @@ int main(int argc, char** argv) {
     end = std::atoi(argv[5]);
   }
   // Opened only now, so that an input that cannot be read leaves a file
-  // already at the pileup path as it was.
+  // already at the pileup path as it was; checked again on the file opened.
   std::string failure;
-  if (!WritePileup(pg, pileupPath, start, end, failure)) {
+  if (!WritePileup(pg, pileupPath, contigPath, start, end, failure)) {
     Fail(pileupPath, failure);
     return 1;
   }

@@ -63,69 +63,29 @@ bool Identify(int dirfd, const char* path, int flags, FileId& id, mode_t& mode) 
   return true;
 }
 
-// open(2), again when a signal interrupts it.
-int OpenRetrying(const char* path, int flags) {
-  int fd;
-  do {
-    fd = open(path, flags, 0666);
-  } while (fd < 0 && errno == EINTR);
-  return fd;
-}
-
-// Opens `path` for writing as given, created when missing and not emptied;
-// -1, and why in `failure`, when not opened. A file in `inputs` is not
-// opened, judged on the file as opened. The open does not wait: a file with
-// a lease on it is in use. A regular file is locked (flock, exclusive) until
-// closed, tried once: one another holds a lock on is in use, and a file
-// system without locks is written unlocked. Without `special`, a FIFO or a
-// device is never opened; with it, a FIFO waits for its reader.
-int OpenOutput(const std::string& path, const InputFiles& inputs, bool special, bool& regular, Written& failure) {
-  FileId id;
-  mode_t mode;
-  failure = Written::kNotOpened;
-  if (Identify(AT_FDCWD, path.c_str(), 0, id, mode)) {
-    if (!special && !S_ISREG(mode)) return -1;
-    if (S_ISREG(mode) && inputs.Holds(id)) {
-      failure = Written::kIsInput;
-      return -1;
-    }
-  }
-  const int flags = O_WRONLY | O_CREAT | O_NOCTTY | O_CLOEXEC;
-  int fd = OpenRetrying(path.c_str(), flags | O_NONBLOCK);
-  if (fd < 0 && errno == ENXIO && special) fd = OpenRetrying(path.c_str(), flags);  // a FIFO without a reader yet
-  if (fd < 0) {
-    if (errno == EWOULDBLOCK) failure = Written::kInUse;
-    return -1;
-  }
-  Descriptor file(fd);
-  if (!Identify(fd, "", AT_EMPTY_PATH, id, mode) || (!special && !S_ISREG(mode))) return -1;
-  regular = S_ISREG(mode);
-  if (!regular) {
-    const int now = fcntl(fd, F_GETFL);
-    if (now == -1 || fcntl(fd, F_SETFL, now & ~O_NONBLOCK) == -1) return -1;  // a pipe's writes wait for room
-    return file.Release();
-  }
-  if (inputs.Holds(id)) {
-    failure = Written::kIsInput;
-    return -1;
-  }
+// A system call, again while a signal interrupts it.
+template <typename Call>
+int Retrying(Call call) {
   int rc;
   do {
-    rc = flock(fd, LOCK_EX | LOCK_NB);
-  } while (rc != 0 && errno == EINTR);
-  if (rc != 0 && errno == EWOULDBLOCK) {
-    failure = Written::kInUse;
-    return -1;
-  }
-  return file.Release();
+    rc = call();
+  } while (rc < 0 && errno == EINTR);
+  return rc;
+}
+
+// One try at an flock and an OFD write lock over the whole file, which meets
+// POSIX and OFD locks alike; false when another holds a lock. A kind of lock
+// that the kernel or the file system lacks is gone without.
+bool TryLock(int fd) {
+  if (Retrying([&] { return flock(fd, LOCK_EX | LOCK_NB); }) != 0 && errno == EWOULDBLOCK) return false;
+  struct flock whole = {};
+  whole.l_type = F_WRLCK;
+  whole.l_whence = SEEK_SET;
+  return Retrying([&] { return fcntl(fd, F_OFD_SETLK, &whole); }) == 0 || (errno != EAGAIN && errno != EACCES);
 }
 
 bool Cut(int fd) {
-  int rc;
-  do {
-    rc = ftruncate(fd, 0);
-  } while (rc != 0 && errno == EINTR);
-  return rc == 0;
+  return Retrying([&] { return ftruncate(fd, 0); }) == 0;
 }
 
 // Writes what `write` renders through `buffer`; the errno of the first
@@ -193,23 +153,68 @@ bool GetFileId(const std::string& path, FileId& id) {
   return Identify(AT_FDCWD, path.c_str(), 0, id, mode) && S_ISREG(mode);
 }
 
-bool IsOneOf(const FileId& id, const std::vector<FileId>& ids) {
-  return std::any_of(ids.begin(), ids.end(), [&](const FileId& o) {
-    return o.mDev == id.mDev && o.mIno == id.mIno &&
-           (!o.mHasBirth || !id.mHasBirth || (o.mBirthSec == id.mBirthSec && o.mBirthNsec == id.mBirthNsec));
-  });
+bool SameFile(const FileId& a, const FileId& b) {
+  return a.mDev == b.mDev && a.mIno == b.mIno &&
+         (!a.mHasBirth || !b.mHasBirth || (a.mBirthSec == b.mBirthSec && a.mBirthNsec == b.mBirthNsec));
 }
 
 void InputFiles::Remember(const std::string& path) {
   FileId id;
-  if (GetFileId(path, id) && !Holds(id)) mIds.push_back(id);
+  if (GetFileId(path, id) && !Holds(id)) mFiles.emplace_back(id, path);
+}
+
+const std::string* InputFiles::Find(const FileId& id) const {
+  for (const auto& [read, path] : mFiles) {
+    if (SameFile(read, id)) return &path;
+  }
+  return nullptr;
+}
+
+int OpenOutputFile(const std::string& path, const InputFiles& inputs, bool special, bool& regular,
+                   Written& failure, FileId& id) {
+  mode_t mode;
+  failure = Written::kNotOpened;
+  if (Identify(AT_FDCWD, path.c_str(), 0, id, mode)) {
+    if (!special && !S_ISREG(mode)) return -1;
+    if (S_ISREG(mode) && inputs.Holds(id)) {
+      failure = Written::kIsInput;
+      return -1;
+    }
+  }
+  // Not waiting: a lease makes the open fail at once.
+  auto openAs = [&](int flags) { return Retrying([&] { return open(path.c_str(), flags, 0666); }); };
+  const int flags = O_WRONLY | O_CREAT | O_NOCTTY | O_CLOEXEC;
+  int fd = openAs(flags | O_NONBLOCK);
+  if (fd < 0 && errno == ENXIO && special) fd = openAs(flags);  // a FIFO without a reader yet
+  if (fd < 0) {
+    if (errno == EWOULDBLOCK) failure = Written::kInUse;
+    return -1;
+  }
+  Descriptor file(fd);
+  if (!Identify(fd, "", AT_EMPTY_PATH, id, mode) || (!special && !S_ISREG(mode))) return -1;
+  regular = S_ISREG(mode);
+  if (!regular) {
+    const int now = fcntl(fd, F_GETFL);
+    if (now == -1 || fcntl(fd, F_SETFL, now & ~O_NONBLOCK) == -1) return -1;  // a pipe's writes wait for room
+    return file.Release();
+  }
+  if (inputs.Holds(id)) {
+    failure = Written::kIsInput;
+    return -1;
+  }
+  if (!TryLock(fd)) {
+    failure = Written::kInUse;
+    return -1;
+  }
+  return file.Release();
 }
 
 Written WriteOutputFile(const std::string& path, const InputFiles& inputs, bool special,
                         const std::function<void(std::ostream&)>& write) {
   Written failure;
   bool regular = false;
-  const int fd = OpenOutput(path, inputs, special, regular, failure);
+  FileId id;
+  const int fd = OpenOutputFile(path, inputs, special, regular, failure, id);
   if (fd < 0) return failure;
   Descriptor file(fd);
   FdBuffer buffer(fd);  // before the cut: memory that runs short leaves the file as it was

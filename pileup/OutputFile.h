@@ -11,6 +11,7 @@
 #include <ostream>
 #include <streambuf>
 #include <string>
+#include <utility>
 #include <vector>
 
 // An output buffer over a file descriptor. A flush keeps the bytes, so a
@@ -57,29 +58,36 @@ struct FileId {
 // The regular file that `path` leads to; false when it names none.
 bool GetFileId(const std::string& path, FileId& id);
 // Same device and inode, and the same birth time where both have one.
-bool IsOneOf(const FileId& id, const std::vector<FileId>& ids);
+bool SameFile(const FileId& a, const FileId& b);
 
-// The regular files an engine has read, remembered by identity: nothing is
-// held open.
+// The regular files an engine has read, remembered by identity and the path
+// they were read by: nothing is held open.
 class InputFiles {
  public:
   void Remember(const std::string& path);
-  bool Holds(const FileId& id) const { return IsOneOf(id, mIds); }
+  // The path the file `id` was read by; nullptr when it was not read.
+  const std::string* Find(const FileId& id) const;
+  bool Holds(const FileId& id) const { return Find(id) != nullptr; }
 
  private:
-  std::vector<FileId> mIds;
+  std::vector<std::pair<FileId, std::string>> mFiles;
 };
 
 enum class Written { kWritten, kIsInput, kInUse, kNotOpened, kNotWritten };
 
-// Writes what `write` puts into a stream to the file `path` names, opened
-// as given (a symbolic link followed by the kernel, with its protections)
-// and created when missing. A file in `inputs` is left alone (kIsInput), and
-// so is one that another holds an flock or a lease on (kInUse): neither is
-// waited for. A regular file is locked (flock) until closed, cut to empty,
-// written, and cut to empty again after a failed write, so it never holds
-// old content behind new. With `special`, a FIFO (once its reader comes) or
-// a device takes the stream as it is; without, neither is opened.
+// Opens `path` for writing as given (links followed by the kernel, with its
+// protections), created when missing, not cut: the descriptor, or -1 and
+// why in `failure` (errno for kNotOpened). A file in `inputs`, judged also
+// on the file opened, is kIsInput (the file in `id`); a lease or another's
+// lock of any kind, kInUse: neither is waited for. A regular file is locked
+// (flock and an OFD write lock) until closed, a kind of lock the system
+// lacks gone without. Only with `special`, a FIFO or a device is opened.
+int OpenOutputFile(const std::string& path, const InputFiles& inputs, bool special, bool& regular,
+                   Written& failure, FileId& id);
+
+// Writes what `write` puts into a stream to the file OpenOutputFile opens.
+// A regular file is cut, written, and cut again after a failed write: it
+// never holds old content behind new.
 Written WriteOutputFile(const std::string& path, const InputFiles& inputs, bool special,
                         const std::function<void(std::ostream&)>& write);
 

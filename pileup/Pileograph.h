@@ -93,6 +93,9 @@ class Pileograph {
   int GetSourceSize();
   char GetSourceBase(int i);
 
+  // The regular files ReadSource and ReadCM have read.
+  const InputFiles& ReadFiles() const { return mInputFiles; }
+
  private:
   // The side files are never written over a file read by ReadSource or
   // ReadCM; they are rewritten in place, by one run at a time, and a line

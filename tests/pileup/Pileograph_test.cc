@@ -567,7 +567,8 @@ TEST_F(PileographFiles, MergeWithoutHitsAndMissingFiles) {
 
 // The file-name PrintAlignment: a line says why a file was not written, a
 // failed write leaves no partial pileup, a file someone holds locked or
-// leased is not waited for, and a named pipe takes it once a reader comes.
+// leased is not waited for (a lock of any kind, held through another
+// descriptor), and a named pipe takes it once a reader comes.
 TEST_F(PileographFiles, PrintAlignmentToFile) {
   Pileograph pg;
   PrintExample(pg);
@@ -575,6 +576,15 @@ TEST_F(PileographFiles, PrintAlignmentToFile) {
   WriteFile("held.txt", "earlier\n");
   const int holder = open("held.txt", O_RDONLY | O_CLOEXEC);
   ASSERT_EQ(flock(holder, LOCK_SH), 0);
+  std::vector<int> lockers;
+  for (const int kind : {F_SETLK, F_OFD_SETLK}) {
+    const std::string name = kind == F_SETLK ? "posix.txt" : "ofd.txt";
+    WriteFile(name, "earlier\n");
+    lockers.push_back(open(name.c_str(), O_RDONLY | O_CLOEXEC));
+    struct flock lock = {};
+    lock.l_type = F_RDLCK;
+    ASSERT_EQ(fcntl(lockers.back(), kind, &lock), 0) << std::strerror(errno);
+  }
   WriteFile("leased.txt", "earlier\n");
   signal(SIGIO, SIG_IGN);  // the lease holder is told of the open that breaks it
   const int leaser = open("leased.txt", O_RDONLY | O_CLOEXEC);
@@ -592,6 +602,8 @@ TEST_F(PileographFiles, PrintAlignmentToFile) {
       {"missing folder", "no_dir/pileup.txt", 0, -1, RLIM_INFINITY, "no_dir/pileup.txt file open failed\n", ""},
       {"locked by another", "held.txt", 0, -1, RLIM_INFINITY, "held.txt file is in use, not written\n",
        "earlier\n"},
+      {"POSIX lock", "posix.txt", 0, -1, RLIM_INFINITY, "posix.txt file is in use, not written\n", "earlier\n"},
+      {"OFD lock", "ofd.txt", 0, -1, RLIM_INFINITY, "ofd.txt file is in use, not written\n", "earlier\n"},
       {"leased by a reader", "leased.txt", 0, -1, RLIM_INFINITY, "leased.txt file is in use, not written\n",
        "earlier\n"},
       {"write fails midway", "pileup.txt", 0, -1, 10, "pileup.txt file write failed\n", ""},
@@ -616,6 +628,7 @@ TEST_F(PileographFiles, PrintAlignmentToFile) {
   signal(SIGXFSZ, SIG_DFL);
   close(holder);
   close(leaser);
+  for (const int locker : lockers) close(locker);
   EXPECT_FALSE(std::filesystem::exists("no_dir"));
   pg.PrintAlignment(nullptr, 0, -1, 5);
   ASSERT_EQ(mkfifo("pipe", 0600), 0);
