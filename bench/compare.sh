@@ -156,7 +156,7 @@ if command -v samtools >/dev/null; then
   have_samtools=1
   if [ ! -s aln.sam ]; then
     echo "converting the report to SAM (not timed)..."
-    python3 "$repo/../shared/tools/cm2sam.py" contig.fa report.cm >aln.sam.tmp
+    python3 "$repo/bench/cm2sam.py" contig.fa report.cm >aln.sam.tmp
     mv aln.sam.tmp aln.sam
   fi
   cat >samtools-route.sh <<EOF
@@ -200,7 +200,7 @@ fi
 
 echo
 echo "best of $REPS: line pass $best_lp s, pileograph-txt $best_ours s${best_sam:+, samtools route $best_sam s}"
-median() { tr ' ' '\n' <<<"$1" | grep . | sort -n | awk '{ v[NR] = $1 } END { if (NR) print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+median() { tr ' ' '\n' <<<"$1" | { grep . || true; } | sort -n | awk '{ v[NR] = $1 } END { if (NR) print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 med_lp=$(median "$all_lp") med_ours=$(median "$all_ours") med_sam=$(median "$all_sam")
 echo "median of $REPS: line pass $med_lp s, pileograph-txt $med_ours s${med_sam:+, samtools route $med_sam s}" \
   "(ours / line pass $(ratio "$med_ours" "$med_lp")${med_sam:+, samtools / ours $(ratio "$med_sam" "$med_ours")})"
