@@ -992,7 +992,7 @@ TEST_P(Surroundings, Runs) {
     args = hostile::FailingCalls(file, row.mFailCalls, row.mFailError, row.mFailWhen, args, row.mAlso);
   }
   if (!row.mSwap.empty()) {  // the open waits 5 s; the swap comes once the merge is done
-    args.insert(args.begin(), {"/bin/sh", "-c", "\"$0\" \"$@\" >progress & until grep -q MergePads...done progress || "
+    args.insert(args.begin(), {"/bin/sh", "-c", "\"$0\" \"$@\" >progress & until grep -qs MergePads...done progress || "
                                "! kill -0 $! 2>/dev/null; do sleep 0.05; done; ln -f " + row.mSwap + " pileup.txt; "
                                "wait $!; s=$?; cat progress; rm progress; exit $s", "/usr/bin/env",
                                "ASAN_OPTIONS=detect_leaks=0", hostile::Strace(), "-o", "/dev/null", "-P", "pileup.txt",
